@@ -26,6 +26,10 @@ public:
     // Makes the layer anew: every pixel black, key colour black. A side below 1 or
     // above kMaxSide leaves the layer empty and returns false.
     bool create(int width, int height);
+    // Like create, but leaves the pixels unspecified, for a caller that overwrites
+    // every pixel next (the render pass's full-layer fills and copies). The storage of
+    // an earlier, larger layer is reused, so a render does not page in fresh memory.
+    bool createForOverwrite(int width, int height);
     void release();
 
     bool valid() const { return m_width > 0; }
@@ -54,9 +58,14 @@ public:
     // Exact copy of the pixels with a black key colour.
     void copyFrom(const Layer& src);
 
+    // copyFrom followed by flipVertical, in one pass over the rows.
+    void copyFlippedFrom(const Layer& src);
+
     const std::vector<PackedColor>& pixels() const { return m_pixels; }
 
 private:
+    bool allocate(int width, int height);
+
     std::vector<PackedColor> m_pixels;
     int m_width = 0;
     int m_height = 0;
