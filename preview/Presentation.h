@@ -34,7 +34,10 @@ private:
     int m_coveredHeight = 0;
 };
 
-// frame may be nullptr (no frame yet): the surface becomes all black.
+// frame may be nullptr (no frame yet): the surface becomes all black. The frame is shown
+// at half its own size: a frame of another size than 2 * width x 2 * height (rendered
+// before the latest resize) fills what it reaches of the top-left width x height, the
+// rest is black. width and height are clamped to the surface.
 void presentPreview(OutputSurface& surface, const Layer* frame, int width, int height);
 
 // Frame pacing: at most 61 presentations a second.
@@ -43,6 +46,9 @@ public:
     // True when more than 1/61 s has passed since the last accepted presentation (and
     // then counts this one as the last).
     bool tryAcquire();
+    // The same with the time given, in nanoseconds of a steady clock.
+    bool tryAcquireAt(std::int64_t nowNs);
+
 private:
     std::int64_t m_lastNs = 0;
     bool m_any = false;

@@ -14,7 +14,11 @@
 // Threads: requestRender, isRenderRunning and the destructor are called from one
 // (user-interface) thread. The callbacks run on the worker thread; the receiver must hand
 // them over to its own thread (they carry values, never references into the worker).
-// The destructor lets a running render finish, drops any pending request and joins.
+// The destructor lets a running render finish, drops any pending request and joins; no
+// callback is made once the destructor has begun.
+//
+// A record whose width or height is below 1, or too large for the frame's layers, gives
+// "no frame": the finished frame becomes nullptr and the preview shows black.
 
 #include "scene/Layer.h"
 #include "scene/SceneParams.h"
@@ -25,6 +29,8 @@
 #include <memory>
 
 namespace lumivex {
+
+class Canvas;
 
 // Swatch images 2, 12 and 42: 26 x 26 rasters in backgroundTop, backgroundBottom and
 // textColor, painted anew by every render.
@@ -41,7 +47,13 @@ public:
         std::function<void(std::uint64_t sequence)> frameFinished;
     };
 
+    // Renders params (width and height at least 1) into canvas's FrameLayer. The default
+    // builds the SceneFont (em height fontEmHeight(fontSize, dpiY)) and runs renderFrame;
+    // tests hand in their own to control how long a render takes.
+    using FrameRenderer = std::function<void(Canvas& canvas, const SceneParams& params)>;
+
     explicit RenderWorker(int dpiY = 96, Callbacks callbacks = {});
+    RenderWorker(int dpiY, Callbacks callbacks, FrameRenderer renderer);
     ~RenderWorker();
     RenderWorker(const RenderWorker&) = delete;
     RenderWorker& operator=(const RenderWorker&) = delete;
