@@ -244,6 +244,7 @@ void LumivexApp::requestRender()
     // The render reads the preview's client size into the record.
     m_params.width = m_preview->width();
     m_params.height = m_preview->height();
+    ++m_renderRequests;
     m_worker->requestRender(m_params);
 }
 

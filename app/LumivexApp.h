@@ -94,6 +94,7 @@ public:
     RenderWorker& worker() { return *m_worker; }
     const OutputSurface& surface() const { return *m_surface; }
     std::uint64_t presentedFrameCount() const { return m_presentedFrames; }
+    std::uint64_t renderRequestCount() const { return m_renderRequests; }
     const std::array<QColor, 16>& customColors() const { return m_customColors; }
 
 signals:
@@ -145,6 +146,7 @@ private:
     PresentPacer m_pacer;
     QTimer m_presentTimer;
     std::uint64_t m_presentedFrames = 0;
+    std::uint64_t m_renderRequests = 0;
     std::array<QColor, 16> m_customColors;
 };
 
