@@ -702,7 +702,8 @@ void FreeTypeFont::paintText(Layer& layer, int x, int y, std::string_view text, 
         if (g.ink && pen + g.boxRight > 0 && pen + g.boxLeft < width && baseline - g.boxBottom > 0
             && baseline - g.boxTop < height) {
             if (const GlyphBitmap* bm = impl.bitmap(index)) {
-                assert(bm->left >= g.boxLeft && bm->left + bm->width <= g.boxRight && "glyph box not conservative");
+                assert(bm->left >= g.boxLeft && bm->left + bm->width <= g.boxRight && bm->top <= g.boxTop
+                    && bm->top - bm->rows >= g.boxBottom && "the glyph box must hold the rendered bitmap");
                 drawBitmap(layer, *bm, pen + bm->left, baseline - bm->top, color);
             }
         }

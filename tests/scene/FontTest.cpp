@@ -292,6 +292,23 @@ TEST(FontMetrics, BoldIsWiderAndItalicDiffers)
     }
 }
 
+TEST(FontMetrics, StyleBitsOutsideTheTableChangeNothing)
+{
+    const std::string text = "Lumivex";
+    const std::int32_t unknownBits = static_cast<std::int32_t>(~0x31Cu);
+    for (const std::int32_t style : { 0, 0x100 | 0x4 }) {
+        const auto plain = makeFont("Arial Black", style, 50);
+        const auto noisy = makeFont("Arial Black", style | unknownBits, 50);
+        ASSERT_TRUE(plain && noisy);
+        EXPECT_EQ(noisy->measureText(text), plain->measureText(text));
+        Layer a = filledLayer(400, 100);
+        Layer b = filledLayer(400, 100);
+        plain->paintText(a, 3, 4, text, kInk);
+        noisy->paintText(b, 3, 4, text, kInk);
+        EXPECT_EQ(a.pixels(), b.pixels()) << "style " << style;
+    }
+}
+
 // ---------------------------------------------------------------- painting
 
 struct StyleCase {
