@@ -1,7 +1,15 @@
 #include "preview/Presentation.h"
+#include "preview/HalfScale.h"
 
 #include <algorithm>
 #include <chrono>
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#define LUMIVEX_HAVE_AVX2_KERNEL 1
+#else
+#define LUMIVEX_HAVE_AVX2_KERNEL 0
+#endif
 
 namespace lumivex {
 
@@ -12,12 +20,20 @@ OutputSurface::OutputSurface(int width, int height)
 
 namespace {
 
+// The reduction is compiled once per instruction set; its pieces must be inlined into
+// each copy.
+#if defined(__GNUC__)
+#define LUMIVEX_ALWAYS_INLINE inline __attribute__((always_inline))
+#else
+#define LUMIVEX_ALWAYS_INLINE inline
+#endif
+
 constexpr std::uint32_t kRedBlue = 0x00FF00FFu;
 constexpr std::uint32_t kGreen = 0x0000FF00u;
 
 // Mean of four pixels per channel, (a + b + c + d + 2) / 4. Red and blue are summed in
 // one word (each sum stays below 1024, far from the next lane), green in another.
-inline PackedColor mean4(PackedColor a, PackedColor b, PackedColor c, PackedColor d)
+LUMIVEX_ALWAYS_INLINE PackedColor mean4(PackedColor a, PackedColor b, PackedColor c, PackedColor d)
 {
     const std::uint32_t rb = (a & kRedBlue) + (b & kRedBlue) + (c & kRedBlue) + (d & kRedBlue) + 0x00020002u;
     const std::uint32_t g = (a & kGreen) + (b & kGreen) + (c & kGreen) + (d & kGreen) + 0x00000200u;
@@ -25,17 +41,95 @@ inline PackedColor mean4(PackedColor a, PackedColor b, PackedColor c, PackedColo
 }
 
 // One preview row from frame rows `upper` (2j - 1, clamped) and `lower` (2j):
-// out[0] from columns 0 and 0, out[i] from columns 2i - 1 and 2i.
-void reduceRow(PackedColor* __restrict out, const PackedColor* __restrict upper,
-    const PackedColor* __restrict lower, int count)
+// out[0] from columns 0 and 0, out[i] from columns 2i - 1 and 2i. The pairs from column 1
+// on are contiguous, so the loop runs over pixel pairs.
+LUMIVEX_ALWAYS_INLINE void reducePairs(PackedColor* __restrict out, const PackedColor* __restrict pairsUpper,
+    const PackedColor* __restrict pairsLower, int count)
 {
+    for (int i = 0; i < count; ++i)
+        out[i] = mean4(pairsUpper[2 * i], pairsUpper[2 * i + 1], pairsLower[2 * i], pairsLower[2 * i + 1]);
+}
+
+void reduceRowPortable(PackedColor* out, const PackedColor* upper, const PackedColor* lower, int count)
+{
+    if (count < 1)
+        return;
+    out[0] = mean4(upper[0], upper[0], lower[0], lower[0]);
+    reducePairs(out + 1, upper + 1, lower + 1, count - 1);
+}
+
+#if LUMIVEX_HAVE_AVX2_KERNEL
+// AVX2: eight preview pixels per step. A byte shuffle puts the same channel of the two
+// pixels of a pair side by side, multiply-add with ones sums them into 16-bit lanes, the
+// two rows are added, then + 2, / 4 and packed back to bytes. The top byte is dropped
+// by the shuffle, so it comes out 0 as in the portable loop.
+// Channel sums of the four pairs in eight pixels, as 16-bit lanes r, g, b, 0 per pair.
+__attribute__((target("avx2"))) inline __m256i pairSumsAvx2(const PackedColor* row, __m256i sideBySide, __m256i ones)
+{
+    const __m256i pixels = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row));
+    return _mm256_maddubs_epi16(_mm256_shuffle_epi8(pixels, sideBySide), ones);
+}
+
+__attribute__((target("avx2"))) void reduceRowAvx2(PackedColor* out, const PackedColor* upper,
+    const PackedColor* lower, int count)
+{
+    if (count < 1)
+        return;
     out[0] = mean4(upper[0], upper[0], lower[0], lower[0]);
     const PackedColor* u = upper + 1;
     const PackedColor* l = lower + 1;
-    for (int i = 1; i < count; ++i) {
-        const int k = 2 * (i - 1);
-        out[i] = mean4(u[k], u[k + 1], l[k], l[k + 1]);
+    PackedColor* o = out + 1;
+    const int pairs = count - 1;
+
+    const __m256i sideBySide = _mm256_setr_epi8(0, 4, 1, 5, 2, 6, -128, -128, 8, 12, 9, 13, 10, 14, -128, -128,
+        0, 4, 1, 5, 2, 6, -128, -128, 8, 12, 9, 13, 10, 14, -128, -128);
+    const __m256i ones = _mm256_set1_epi8(1);
+    const __m256i two = _mm256_set1_epi16(2);
+    int i = 0;
+    for (; i + 8 <= pairs; i += 8) {
+        __m256i first = _mm256_add_epi16(pairSumsAvx2(u + 2 * i, sideBySide, ones),
+            pairSumsAvx2(l + 2 * i, sideBySide, ones));
+        __m256i second = _mm256_add_epi16(pairSumsAvx2(u + 2 * i + 8, sideBySide, ones),
+            pairSumsAvx2(l + 2 * i + 8, sideBySide, ones));
+        first = _mm256_srli_epi16(_mm256_add_epi16(first, two), 2);
+        second = _mm256_srli_epi16(_mm256_add_epi16(second, two), 2);
+        // packus interleaves the 128-bit halves; the permutation restores pair order.
+        const __m256i packed = _mm256_permute4x64_epi64(_mm256_packus_epi16(first, second), 0xD8);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(o + i), packed);
     }
+    reducePairs(o + i, u + 2 * i, l + 2 * i, pairs - i);
+}
+#endif
+
+RowKernel pickKernel()
+{
+#if LUMIVEX_HAVE_AVX2_KERNEL
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx2"))
+        return reduceRowAvx2;
+#endif
+    return reduceRowPortable;
+}
+
+} // namespace
+
+std::vector<NamedRowKernel> availableRowKernels()
+{
+    std::vector<NamedRowKernel> kernels = { { "portable", reduceRowPortable } };
+#if LUMIVEX_HAVE_AVX2_KERNEL
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx2"))
+        kernels.push_back({ "avx2", reduceRowAvx2 });
+#endif
+    return kernels;
+}
+
+namespace {
+
+void reduceRow(PackedColor* out, const PackedColor* upper, const PackedColor* lower, int count)
+{
+    static const RowKernel chosen = pickKernel();
+    chosen(out, upper, lower, count);
 }
 
 void clearRows(Layer& raster, int x, int y, int w, int h)

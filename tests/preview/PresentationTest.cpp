@@ -1,4 +1,5 @@
 #include "preview/Presentation.h"
+#include "preview/HalfScale.h"
 
 #include <gtest/gtest.h>
 
@@ -160,6 +161,38 @@ TEST(PresentPreview, FastPathMatchesTheReferenceOnRandomFrames)
         presentPreview(surface, &frame, w, h);
         ASSERT_EQ(surface.raster().pixels(), referenceSurface(50, 24, &frame, w, h))
             << "frame " << fw << "x" << fh << ", client " << w << "x" << h;
+    }
+}
+
+TEST(HalfScaleKernels, EveryKernelMatchesTheReference)
+{
+    // presentPreview runs only the fastest kernel of this machine; the others are checked
+    // here row by row, for every count around the vector widths.
+    std::mt19937 rng(31);
+    const Layer frame = randomFrame(rng, 2 * 70, 6);
+    const auto kernels = availableRowKernels();
+    ASSERT_FALSE(kernels.empty());
+    EXPECT_STREQ(kernels.front().name, "portable");
+    for (const NamedRowKernel& k : kernels) {
+        for (int count = 1; count <= 70; ++count) {
+            for (int j : { 0, 1, 2 }) {
+                // One pixel past the row is a guard the kernel must leave alone.
+                std::vector<PackedColor> out(static_cast<std::size_t>(count) + 1, 0xDEADBEEF);
+                k.kernel(out.data(), frame.row(j == 0 ? 0 : 2 * j - 1), frame.row(2 * j), count);
+                for (int i = 0; i < count; ++i)
+                    ASSERT_EQ(out[static_cast<std::size_t>(i)], referencePixel(frame, i, j))
+                        << k.name << ", count " << count << ", pixel " << i << ", row " << j;
+                ASSERT_EQ(out.back(), 0xDEADBEEFu) << k.name << " wrote past the row";
+            }
+        }
+        // A top byte in the frame (which layers never hold) still gives clean colours.
+        Layer dirty(4, 2);
+        for (int x = 0; x < 4; ++x)
+            for (int y = 0; y < 2; ++y)
+                dirty.row(y)[x] = 0xFF808080u;
+        PackedColor px[2] = {};
+        k.kernel(px, dirty.row(0), dirty.row(0), 2);
+        EXPECT_EQ(px[1], 0x808080u) << k.name;
     }
 }
 
