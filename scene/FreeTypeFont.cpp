@@ -461,6 +461,20 @@ struct FreeTypeFont::Impl {
     std::size_t bitmapBytes = 0;
     GlyphBitmap scratch; // the last glyph rendered past the cache budget
 
+    // Glyphs already painted at the current pen position (paintedAt[index] == group).
+    // Painting the same glyph at the same place again changes no pixel, so a run of
+    // zero-advance marks costs one bitmap per distinct mark, not one per character.
+    std::vector<std::uint32_t> paintedAt;
+    std::uint32_t group = 0;
+
+    void startGroup()
+    {
+        if (++group == 0) {
+            std::fill(paintedAt.begin(), paintedAt.end(), 0u);
+            group = 1;
+        }
+    }
+
     FT_UInt glyphIndex(char32_t cp) const
     {
         FT_UInt index = FT_Get_Char_Index(face.get(), cp);
@@ -629,6 +643,7 @@ std::unique_ptr<FreeTypeFont> FreeTypeFont::create(const FontFaceChoice& choice,
     const auto glyphCount = static_cast<std::size_t>(face->num_glyphs);
     impl->glyphs.resize(glyphCount);
     impl->bitmaps.resize(glyphCount);
+    impl->paintedAt.resize(glyphCount);
 
     std::unique_ptr<FreeTypeFont> font(new FreeTypeFont(std::move(impl), choice, emHeight));
     font->m_ascent = ascent;
@@ -696,11 +711,18 @@ void FreeTypeFont::paintText(Layer& layer, int x, int y, std::string_view text, 
     const std::int64_t height = layer.height();
     const std::int64_t baseline = static_cast<std::int64_t>(y) + m_ascent;
     std::int64_t pen = x;
+    std::int64_t groupPen = pen;
+    impl.startGroup();
     for (std::size_t pos = 0; pos < text.size();) {
         const FT_UInt index = impl.glyphIndex(decodeNext(text, pos));
         const GlyphInfo& g = impl.info(index);
-        if (g.ink && pen + g.boxRight > 0 && pen + g.boxLeft < width && baseline - g.boxBottom > 0
-            && baseline - g.boxTop < height) {
+        if (pen != groupPen) {
+            groupPen = pen;
+            impl.startGroup();
+        }
+        if (g.ink && impl.paintedAt[index] != impl.group && pen + g.boxRight > 0 && pen + g.boxLeft < width
+            && baseline - g.boxBottom > 0 && baseline - g.boxTop < height) {
+            impl.paintedAt[index] = impl.group;
             if (const GlyphBitmap* bm = impl.bitmap(index)) {
                 assert(bm->left >= g.boxLeft && bm->left + bm->width <= g.boxRight && bm->top <= g.boxTop
                     && bm->top - bm->rows >= g.boxBottom && "the glyph box must hold the rendered bitmap");

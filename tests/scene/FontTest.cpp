@@ -539,6 +539,21 @@ TEST(FontBounds, MillionCharacterTexts)
     EXPECT_GT(countColor(second, kInk), 0u);
     EXPECT_EQ(countColor(second, kInk) + countColor(second, kBackground), second.pixels().size());
 
+    // all at one place: a million zero-advance marks over one letter, at a large size
+    const auto big = makeFont("Arial Black", 0, 1500);
+    ASSERT_TRUE(big);
+    ASSERT_EQ(big->advanceOf(0x301), 0);
+    std::string marks = "o";
+    for (std::size_t i = 0; i < kCount; ++i)
+        marks += (i % 2) ? "\xCC\x81" : "\xCC\x80"; // acute, grave
+    EXPECT_EQ(big->measureText(marks).width, big->advanceOf('o'));
+    Layer third = filledLayer(1500, 2000);
+    big->paintText(third, 100, 0, marks, kInk);
+    Layer reference = filledLayer(1500, 2000);
+    big->paintText(reference, 100, 0, "o\xCC\x80\xCC\x81", kInk);
+    EXPECT_GT(countColor(third, kInk), 0u);
+    EXPECT_EQ(third.pixels(), reference.pixels());
+
     // a width beyond the int range saturates
     const auto huge = makeFont("Arial Black", 0, kMaxEmHeight);
     ASSERT_TRUE(huge);
