@@ -592,10 +592,12 @@ std::unique_ptr<FreeTypeFont> FreeTypeFont::create(const FontFaceChoice& choice,
     if (!FT_IS_SCALABLE(face) || face->units_per_EM == 0 || face->num_glyphs <= 0)
         return nullptr;
     if (!face->charmap) {
-        // no Unicode map: symbol fonts put their glyphs at U+F000 + byte
-        if (FT_Select_Charmap(face, FT_ENCODING_MS_SYMBOL) != 0)
+        // No Unicode map: symbol fonts put their glyphs at U+F000 + byte; any other map
+        // is taken as it is.
+        if (FT_Select_Charmap(face, FT_ENCODING_MS_SYMBOL) == 0)
+            impl->symbolCharmap = true;
+        else if (face->num_charmaps < 1 || FT_Set_Charmap(face, face->charmaps[0]) != 0)
             return nullptr;
-        impl->symbolCharmap = true;
     }
     if (FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(emHeight)) != 0)
         return nullptr;
