@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFontDatabase>
 #include <QFontDialog>
 #include <QImage>
 #include <QLineEdit>
@@ -107,15 +108,36 @@ void applyChosenFont(const QFont& font, SceneParams& params)
     params.fontStyle = style;
 }
 
+QString regularStyleOf(const QString& family)
+{
+    // Faces name their upright normal-weight style differently ("Regular", "Book", ...);
+    // without the name the chooser would take the family's first style, which may be
+    // oblique. Prefer a common name, then the plainest (shortest) matching one.
+    static const QStringList kCommonNames { "Regular", "Normal", "Book", "Roman", "Standard" };
+    QString best;
+    for (const QString& style : QFontDatabase::styles(family)) {
+        if (QFontDatabase::italic(family, style) || QFontDatabase::weight(family, style) != QFont::Normal)
+            continue;
+        if (kCommonNames.contains(style, Qt::CaseInsensitive))
+            return style;
+        if (best.isEmpty() || style.size() < best.size())
+            best = style;
+    }
+    return best;
+}
+
 QFont fontForChooser(const SceneParams& params)
 {
     QFont font;
-    font.setFamily(QString::fromStdString(params.fontName));
+    const QString family = QString::fromStdString(params.fontName);
+    font.setFamily(family);
     if (params.fontSize > 0)
         font.setPointSize(params.fontSize);
     // The chooser starts from the regular style, whatever fontStyle holds.
     font.setWeight(QFont::Normal);
     font.setItalic(false);
+    if (const QString regular = regularStyleOf(family); !regular.isEmpty())
+        font.setStyleName(regular);
     return font;
 }
 
