@@ -116,42 +116,201 @@ GradientWeights gradientWeights(std::int64_t row, int h)
     return { t, u };
 }
 
-} // namespace
+// Row tables: the colour each step gives every row of its layer, worked out with the
+// step's exact arithmetic before any pixel is written. Rows that no step of the loop
+// reaches hold kUnpainted. Painting from a table gives the same layer as painting
+// step by step (later steps overwrite earlier ones in the table just as on the layer),
+// and it lets the render pass write every pixel of a layer exactly once.
+constexpr PackedColor kUnpainted = 0xFF000000u; // never a layer pixel: their top byte is 0
+using RowTable = std::vector<PackedColor>;
 
-PackedColor rimColor(PackedColor textColor, PackedColor backgroundTop)
+void setRow(RowTable& table, int y, PackedColor colour)
 {
-    const Rgb t = channelsOf(textColor);
-    const Rgb b = channelsOf(backgroundTop);
-    return packColor(roundHalfEven(t.r * kRimWeight + b.r * kRimWeight), roundHalfEven(t.g * kRimWeight + b.g * kRimWeight),
-        roundHalfEven(t.b * kRimWeight + b.b * kRimWeight));
+    if (y >= 0 && static_cast<std::size_t>(y) < table.size())
+        table[static_cast<std::size_t>(y)] = colour & kChannelMask;
 }
 
-PackedColor stencilColor(PackedColor backgroundBottom)
+RowTable gradientRows(const SceneParams& params, int rows)
 {
-    // Unsigned arithmetic: the borrow runs up through the bytes without overflow.
-    return backgroundBottom - 1u;
+    RowTable table(static_cast<std::size_t>(std::max(rows, 0)), kUnpainted);
+    const int h = params.height;
+    const Rgb top = channelsOf(params.backgroundTop);
+    const Rgb bottom = channelsOf(params.backgroundBottom);
+    // The loop runs to i = 2h; rows from the layer's height on change nothing.
+    const std::int64_t last = std::min<std::int64_t>(2 * static_cast<std::int64_t>(h), rows - 1);
+    for (std::int64_t i = 0; i <= last; ++i) {
+        const GradientWeights wt = gradientWeights(i, h);
+        const double t = wt.t;
+        const double u = wt.u;
+        setRow(table, static_cast<int>(i),
+            packColor(roundHalfEven(u * top.r + t * bottom.r), roundHalfEven(u * top.g + t * bottom.g),
+                roundHalfEven(u * top.b + t * bottom.b)));
+    }
+    return table;
 }
 
-void rebuildLayers(Canvas& canvas, int width, int height)
+RowTable bandRows(const SceneParams& params, int th, int rows)
+{
+    RowTable table(static_cast<std::size_t>(std::max(rows, 0)), kUnpainted);
+    if (th <= 0)
+        return table;
+    const Rgb lv = channelsOf(lightenVector(params.textColor, params.brightnessUp));
+    const Rgb dv = channelsOf(darkenVector(params.textColor, params.brightnessDown));
+    const Rgb tc = channelsOf(params.textColor);
+    const int h = params.height;
+    const double e = params.textElevation;
+    const std::int64_t half = th / 2;
+    const double cellTop = static_cast<double>(h) - static_cast<double>(th) * e;
+
+    // Upper bands: row h - th*e + i, lightened along a sine profile.
+    const StepRange upper = stepsOnLayer(cellTop, +1, half, rows);
+    for (std::int64_t i = upper.first; i <= upper.last; ++i) {
+        const float p = static_cast<float>(
+            (1.0 - std::sin(static_cast<double>(i) / th * kPi32)) * static_cast<double>(kUpperScale));
+        const double pd = p;
+        setRow(table, roundHalfEven(cellTop + static_cast<double>(i)),
+            packColor(clampChannel(roundHalfEven(lv.r * pd + tc.r)), clampChannel(roundHalfEven(lv.g * pd + tc.g)),
+                clampChannel(roundHalfEven(lv.b * pd + tc.b))));
+    }
+
+    // Lower bands: row h - th*e + th/2.0 + i, darkened along a cosine profile.
+    const double middle = cellTop + th / 2.0;
+    const StepRange lower = stepsOnLayer(middle, +1, half, rows);
+    for (std::int64_t i = lower.first; i <= lower.last; ++i) {
+        const float p = static_cast<float>(
+            (1.0 - std::cos(static_cast<double>(i) / th * kPi32) * static_cast<double>(kLowerCos))
+            * static_cast<double>(kLowerScale));
+        const double pd = p;
+        setRow(table, roundHalfEven(middle + static_cast<double>(i)),
+            packColor(clampChannel(roundHalfEven(tc.r - dv.r * pd)), clampChannel(roundHalfEven(tc.g - dv.g * pd)),
+                clampChannel(roundHalfEven(tc.b - dv.b * pd))));
+    }
+    return table;
+}
+
+RowTable reflectionRows(const SceneParams& params, int th, int rows)
+{
+    RowTable table(static_cast<std::size_t>(std::max(rows, 0)), kUnpainted);
+    if (th <= 0)
+        return table;
+    const Rgb lv = channelsOf(lightenVector(params.textColor, params.brightnessUp));
+    const Rgb dv = channelsOf(darkenVector(params.textColor, params.brightnessDown));
+    const Rgb tc = channelsOf(params.textColor);
+    const Rgb top = channelsOf(params.backgroundTop);
+    const Rgb bottom = channelsOf(params.backgroundBottom);
+    const int h = params.height;
+    const double e = params.textElevation;
+    const float step = params.reflectionFadeStep;
+    float fade = 0.0f;
+
+    // Blends band value b with the background sample of frame row Y and sets row y.
+    auto blendRow = [&](const Rgb& b, double rowReal, double frameRowReal) {
+        const int y = roundHalfEven(rowReal);
+        const int frameRow = roundHalfEven(frameRowReal);
+        const GradientWeights wt = gradientWeights(frameRow, h);
+        const double t = wt.t;
+        const double u = wt.u;
+        const float f = fade;
+        const float nf = static_cast<float>(1.0 - static_cast<double>(f));
+        const double fd = f;
+        const double nfd = nf;
+        // The background sample is truncated, unlike the gradient layer's rounding.
+        const int gr = truncateToInt(top.r * u + bottom.r * t);
+        const int gg = truncateToInt(top.g * u + bottom.g * t);
+        const int gb = truncateToInt(top.b * u + bottom.b * t);
+        setRow(table, y,
+            packColor(roundHalfEven(b.r * nfd + gr * fd), roundHalfEven(b.g * nfd + gg * fd),
+                roundHalfEven(b.b * nfd + gb * fd)));
+    };
+
+    const std::int64_t half = th / 2;
+    const double lift = static_cast<double>(th) * e;
+
+    // First loop, the mirror of the lower bands: row th*e - th/2.0 - i, i counting
+    // down from half to 0. Steps off the layer only advance the fade.
+    const double lowerBase = lift - th / 2.0;
+    StepRange range = stepsOnLayer(lowerBase, -1, half, rows);
+    if (range.first > range.last) {
+        fade = advancedFade(fade, step, half + 1);
+    } else {
+        fade = advancedFade(fade, step, half - range.last);
+        for (std::int64_t i = range.last; i >= range.first; --i) {
+            fade = advancedFade(fade, step);
+            const float p = static_cast<float>(
+                (1.0 - std::cos(static_cast<double>(i) / th * kPi32) * static_cast<double>(kLowerCos))
+                * static_cast<double>(kLowerScale));
+            const double pd = p;
+            const Rgb band { clampChannel(roundHalfEven(tc.r - dv.r * pd)), clampChannel(roundHalfEven(tc.g - dv.g * pd)),
+                clampChannel(roundHalfEven(tc.b - dv.b * pd)) };
+            const double rowReal = lowerBase - static_cast<double>(i);
+            blendRow(band, rowReal, rowReal + h);
+        }
+        fade = advancedFade(fade, step, range.first);
+    }
+
+    // Second loop, the mirror of the upper bands: row th*e - i, the fade carried on.
+    // The steps after the last row on the layer change nothing that is seen.
+    range = stepsOnLayer(lift, -1, half, rows);
+    if (range.first <= range.last) {
+        fade = advancedFade(fade, step, half - range.last);
+        for (std::int64_t i = range.last; i >= range.first; --i) {
+            fade = advancedFade(fade, step);
+            const float p = static_cast<float>(
+                (1.0 - std::sin(static_cast<double>(i) / th * kPi32)) * static_cast<double>(kUpperScale));
+            const double pd = p;
+            const Rgb band { clampChannel(roundHalfEven(lv.r * pd + tc.r)), clampChannel(roundHalfEven(lv.g * pd + tc.g)),
+                clampChannel(roundHalfEven(lv.b * pd + tc.b)) };
+            const double rowReal = lift - static_cast<double>(i);
+            blendRow(band, rowReal, rowReal + h);
+        }
+    }
+    return table;
+}
+
+// Paints every row the table holds, one full-width paintRow each, on the open layer.
+void paintRows(Canvas& canvas, const RowTable& table, int fullWidth)
+{
+    for (std::size_t y = 0; y < table.size(); ++y)
+        if (table[y] != kUnpainted)
+            canvas.paintRow(0, static_cast<int>(y), fullWidth, table[y]);
+}
+
+// The cell height as measureText gives it on an open layer with the font selected.
+int cellHeightOf(const SceneParams& params, const SceneFont* font)
+{
+    if (!font || params.text.empty())
+        return 0;
+    return font->measureText(params.text).height;
+}
+
+// Makes the layer set; with Clear::No the pixels are left for the caller to overwrite.
+enum class Clear { Yes, No };
+
+void makeLayers(Canvas& canvas, int width, int height, Clear clear)
 {
     const std::int64_t frameWidth = 2 * static_cast<std::int64_t>(width);
     const std::int64_t frameHeight = 2 * static_cast<std::int64_t>(height);
     int fw = 0;
     int fh = 0;
-    int th = 0;
+    int lh = 0;
     if (width >= 1 && height >= 1 && frameWidth <= Layer::kMaxSide && frameHeight <= Layer::kMaxSide) {
         fw = static_cast<int>(frameWidth);
         fh = static_cast<int>(frameHeight);
-        th = height;
+        lh = height;
     }
     // Sizes of 0 make no layer: every later step on them does nothing.
-    canvas.createLayer(FrameLayer, fw, fh);
-    canvas.createLayer(GradientLayer, fw, fh);
-    for (const int number : { GlassLayer, ReflectionLayer, StencilLayer, MirrorLayer, RimLayer })
-        canvas.createLayer(number, fw, th);
+    const int order[] = { FrameLayer, GradientLayer, GlassLayer, ReflectionLayer, StencilLayer, MirrorLayer, RimLayer };
+    for (const int number : order) {
+        const bool full = number == FrameLayer || number == GradientLayer;
+        if (clear == Clear::Yes)
+            canvas.createLayer(number, fw, full ? fh : lh);
+        else
+            canvas.layer(number).createForOverwrite(fw, full ? fh : lh);
+    }
 }
 
-void drawStencilAndRim(Canvas& canvas, const SceneParams& params, const SceneFont* font)
+// Steps 1 and 2 of the stencil step: the rim and the stencil with its key colour.
+void paintStencilAndRim(Canvas& canvas, const SceneParams& params, const SceneFont* font)
 {
     const std::int64_t w = params.width;
     const int h = params.height;
@@ -181,6 +340,119 @@ void drawStencilAndRim(Canvas& canvas, const SceneParams& params, const SceneFon
     canvas.endPaint();
 
     canvas.setKeyColor(StencilLayer, stencil);
+}
+
+// One row of the top half, masking and composition together: the stencil masks the
+// glass row (one band colour) and the frame row takes, in blit order, the gradient,
+// the rim and the masked glass. Branch-free selects, so the loop vectorises.
+void composeTopRow(PackedColor* __restrict glass, PackedColor* __restrict frame, const PackedColor* __restrict stencil,
+    const PackedColor* __restrict rim, std::size_t n, PackedColor stencilKey, PackedColor band, PackedColor glassKey,
+    PackedColor rimKey, PackedColor gradient)
+{
+    for (std::size_t i = 0; i < n; ++i) {
+        const PackedColor s = stencil[i];
+        const PackedColor g = (s != stencilKey) ? s : band;
+        glass[i] = g;
+        const PackedColor r = rim[i];
+        const PackedColor under = (r != rimKey) ? r : gradient;
+        frame[i] = (g != glassKey) ? g : under;
+    }
+}
+
+// One row of the bottom half: the stencil row lands on its mirror row, masks the
+// reflection row (one colour) and the frame row takes the gradient, then the reflection.
+void composeBottomRow(PackedColor* __restrict mirror, PackedColor* __restrict reflection, PackedColor* __restrict frame,
+    const PackedColor* __restrict stencil, std::size_t n, PackedColor mirrorKey, PackedColor colour,
+    PackedColor reflectionKey, PackedColor gradient)
+{
+    for (std::size_t i = 0; i < n; ++i) {
+        const PackedColor m = stencil[i];
+        mirror[i] = m;
+        const PackedColor r = (m != mirrorKey) ? m : colour;
+        reflection[i] = r;
+        frame[i] = (r != reflectionKey) ? r : gradient;
+    }
+}
+
+// The render pass when all seven layers exist at their sizes. Every painting step and
+// blit of the pass is reproduced exactly, but every pixel of a layer is written once:
+// the row steps become row tables, the gradient, glass, reflection, mirror and frame
+// rows are written in one pass over the stencil and rim rows, and the blits that
+// would follow are folded into that pass. Every layer ends exactly as the step-by-step
+// pass leaves it, key colours included.
+void renderComposed(Canvas& canvas, const SceneParams& params, const SceneFont* font)
+{
+    paintStencilAndRim(canvas, params, font);
+
+    const int h = params.height;
+    const int th = cellHeightOf(params, font);
+    const RowTable gradientTable = gradientRows(params, 2 * h);
+    const RowTable bandTable = bandRows(params, th, h);
+    const RowTable reflectionTable = reflectionRows(params, th, h);
+
+    Layer& frame = canvas.layer(FrameLayer);
+    Layer& gradient = canvas.layer(GradientLayer);
+    const Layer& stencil = canvas.layer(StencilLayer);
+    Layer& glass = canvas.layer(GlassLayer);
+    Layer& reflection = canvas.layer(ReflectionLayer);
+    Layer& mirror = canvas.layer(MirrorLayer);
+    const Layer& rim = canvas.layer(RimLayer);
+
+    const PackedColor stencilKey = stencil.keyColor();
+    const PackedColor bottomKey = params.backgroundBottom & kChannelMask;
+    const auto n = static_cast<std::size_t>(frame.width());
+    auto unpaintedIsBlack = [](PackedColor c) { return c == kUnpainted ? PackedColor { 0 } : c; };
+
+    for (int y = 0; y < h; ++y) {
+        const auto top = static_cast<std::size_t>(y);
+        const int mirrored = h - 1 - y;
+        const auto bottom = static_cast<std::size_t>(mirrored);
+        std::fill_n(gradient.row(y), n, gradientTable[top]);
+        composeTopRow(glass.row(y), frame.row(y), stencil.row(y), rim.row(y), n, stencilKey,
+            unpaintedIsBlack(bandTable[top]), bottomKey, rim.keyColor(), gradientTable[top]);
+        std::fill_n(gradient.row(h + mirrored), n, gradientTable[static_cast<std::size_t>(h) + bottom]);
+        composeBottomRow(mirror.row(mirrored), reflection.row(mirrored), frame.row(h + mirrored), stencil.row(y), n,
+            stencilKey, unpaintedIsBlack(reflectionTable[bottom]), bottomKey,
+            gradientTable[static_cast<std::size_t>(h) + bottom]);
+    }
+    mirror.setKeyColor(stencilKey);
+    glass.setKeyColor(params.backgroundBottom);
+    reflection.setKeyColor(params.backgroundBottom);
+}
+
+bool allLayersMade(const Canvas& canvas)
+{
+    for (int number = 0; number < Canvas::kLayerCount; ++number)
+        if (!canvas.layer(number).valid())
+            return false;
+    return true;
+}
+
+} // namespace
+
+PackedColor rimColor(PackedColor textColor, PackedColor backgroundTop)
+{
+    const Rgb t = channelsOf(textColor);
+    const Rgb b = channelsOf(backgroundTop);
+    return packColor(roundHalfEven(t.r * kRimWeight + b.r * kRimWeight), roundHalfEven(t.g * kRimWeight + b.g * kRimWeight),
+        roundHalfEven(t.b * kRimWeight + b.b * kRimWeight));
+}
+
+PackedColor stencilColor(PackedColor backgroundBottom)
+{
+    // Unsigned arithmetic: the borrow runs up through the bytes without overflow.
+    return backgroundBottom - 1u;
+}
+
+void rebuildLayers(Canvas& canvas, int width, int height)
+{
+    makeLayers(canvas, width, height, Clear::Yes);
+}
+
+void drawStencilAndRim(Canvas& canvas, const SceneParams& params, const SceneFont* font)
+{
+    paintStencilAndRim(canvas, params, font);
+    const PackedColor stencil = stencilColor(params.backgroundBottom);
     canvas.copyLayer(StencilLayer, MirrorLayer);
     canvas.flipVertical(MirrorLayer);
     canvas.setKeyColor(MirrorLayer, stencil);
@@ -191,21 +463,8 @@ void drawBackground(Canvas& canvas, const SceneParams& params)
     const Layer& gradient = canvas.layer(GradientLayer);
     if (!gradient.valid())
         return;
-    const int h = params.height;
-    const int fullWidth = doubleWidth(params);
-    const Rgb top = channelsOf(params.backgroundTop);
-    const Rgb bottom = channelsOf(params.backgroundBottom);
     canvas.beginPaint(GradientLayer);
-    // The loop runs to i = 2h; rows from the layer's height on change nothing.
-    const std::int64_t last = std::min<std::int64_t>(2 * static_cast<std::int64_t>(h), gradient.height() - 1);
-    for (std::int64_t i = 0; i <= last; ++i) {
-        const GradientWeights wt = gradientWeights(i, h);
-        const double t = wt.t;
-        const double u = wt.u;
-        canvas.paintRow(0, static_cast<int>(i), fullWidth,
-            packColor(roundHalfEven(u * top.r + t * bottom.r), roundHalfEven(u * top.g + t * bottom.g),
-                roundHalfEven(u * top.b + t * bottom.b)));
-    }
+    paintRows(canvas, gradientRows(params, gradient.height()), doubleWidth(params));
     canvas.endPaint();
 }
 
@@ -214,43 +473,9 @@ void drawGlassBands(Canvas& canvas, const SceneParams& params, const SceneFont* 
     const Layer& glass = canvas.layer(GlassLayer);
     if (!glass.valid())
         return;
-    const Rgb lv = channelsOf(lightenVector(params.textColor, params.brightnessUp));
-    const Rgb dv = channelsOf(darkenVector(params.textColor, params.brightnessDown));
-    const Rgb tc = channelsOf(params.textColor);
-    const int h = params.height;
-    const double e = params.textElevation;
-    const int fullWidth = doubleWidth(params);
-
     canvas.beginPaint(GlassLayer);
     const int th = measureCellHeight(canvas, params, font);
-    if (th > 0) {
-        const std::int64_t half = th / 2;
-        const double cellTop = static_cast<double>(h) - static_cast<double>(th) * e;
-
-        // Upper bands: row h - th*e + i, lightened along a sine profile.
-        const StepRange upper = stepsOnLayer(cellTop, +1, half, glass.height());
-        for (std::int64_t i = upper.first; i <= upper.last; ++i) {
-            const float p = static_cast<float>(
-                (1.0 - std::sin(static_cast<double>(i) / th * kPi32)) * static_cast<double>(kUpperScale));
-            const double pd = p;
-            const PackedColor colour = packColor(clampChannel(roundHalfEven(lv.r * pd + tc.r)),
-                clampChannel(roundHalfEven(lv.g * pd + tc.g)), clampChannel(roundHalfEven(lv.b * pd + tc.b)));
-            canvas.paintRow(0, roundHalfEven(cellTop + static_cast<double>(i)), fullWidth, colour);
-        }
-
-        // Lower bands: row h - th*e + th/2.0 + i, darkened along a cosine profile.
-        const double middle = cellTop + th / 2.0;
-        const StepRange lower = stepsOnLayer(middle, +1, half, glass.height());
-        for (std::int64_t i = lower.first; i <= lower.last; ++i) {
-            const float p = static_cast<float>(
-                (1.0 - std::cos(static_cast<double>(i) / th * kPi32) * static_cast<double>(kLowerCos))
-                * static_cast<double>(kLowerScale));
-            const double pd = p;
-            const PackedColor colour = packColor(clampChannel(roundHalfEven(tc.r - dv.r * pd)),
-                clampChannel(roundHalfEven(tc.g - dv.g * pd)), clampChannel(roundHalfEven(tc.b - dv.b * pd)));
-            canvas.paintRow(0, roundHalfEven(middle + static_cast<double>(i)), fullWidth, colour);
-        }
-    }
+    paintRows(canvas, bandRows(params, th, glass.height()), doubleWidth(params));
     canvas.endPaint();
     canvas.setKeyColor(GlassLayer, params.backgroundBottom);
 }
@@ -260,89 +485,25 @@ void drawReflection(Canvas& canvas, const SceneParams& params, const SceneFont* 
     const Layer& reflection = canvas.layer(ReflectionLayer);
     if (!reflection.valid())
         return;
-    const Rgb lv = channelsOf(lightenVector(params.textColor, params.brightnessUp));
-    const Rgb dv = channelsOf(darkenVector(params.textColor, params.brightnessDown));
-    const Rgb tc = channelsOf(params.textColor);
-    const Rgb top = channelsOf(params.backgroundTop);
-    const Rgb bottom = channelsOf(params.backgroundBottom);
-    const int h = params.height;
-    const double e = params.textElevation;
-    const float step = params.reflectionFadeStep;
-    const int fullWidth = doubleWidth(params);
-
     canvas.beginPaint(ReflectionLayer);
     const int th = measureCellHeight(canvas, params, font);
-    float fade = 0.0f;
-
-    // Blends band value b with the background sample of frame row Y and paints row y.
-    auto blendRow = [&](const Rgb& b, double rowReal, double frameRowReal) {
-        const int y = roundHalfEven(rowReal);
-        const int frameRow = roundHalfEven(frameRowReal);
-        const GradientWeights wt = gradientWeights(frameRow, h);
-        const double t = wt.t;
-        const double u = wt.u;
-        const float f = fade;
-        const float nf = static_cast<float>(1.0 - static_cast<double>(f));
-        const double fd = f;
-        const double nfd = nf;
-        // The background sample is truncated, unlike the gradient layer's rounding.
-        const int gr = truncateToInt(top.r * u + bottom.r * t);
-        const int gg = truncateToInt(top.g * u + bottom.g * t);
-        const int gb = truncateToInt(top.b * u + bottom.b * t);
-        canvas.paintRow(0, y, fullWidth,
-            packColor(roundHalfEven(b.r * nfd + gr * fd), roundHalfEven(b.g * nfd + gg * fd),
-                roundHalfEven(b.b * nfd + gb * fd)));
-    };
-
-    if (th > 0) {
-        const std::int64_t half = th / 2;
-        const double lift = static_cast<double>(th) * e;
-
-        // First loop, the mirror of the lower bands: row th*e - th/2.0 - i, i counting
-        // down from half to 0. Steps off the layer only advance the fade.
-        const double lowerBase = lift - th / 2.0;
-        StepRange range = stepsOnLayer(lowerBase, -1, half, reflection.height());
-        if (range.first > range.last)
-            range = { 0, -1 };
-        fade = advancedFade(fade, step, range.first > range.last ? half + 1 : half - range.last);
-        for (std::int64_t i = range.last; i >= range.first; --i) {
-            fade = advancedFade(fade, step);
-            const float p = static_cast<float>(
-                (1.0 - std::cos(static_cast<double>(i) / th * kPi32) * static_cast<double>(kLowerCos))
-                * static_cast<double>(kLowerScale));
-            const double pd = p;
-            const Rgb band { clampChannel(roundHalfEven(tc.r - dv.r * pd)), clampChannel(roundHalfEven(tc.g - dv.g * pd)),
-                clampChannel(roundHalfEven(tc.b - dv.b * pd)) };
-            const double rowReal = lowerBase - static_cast<double>(i);
-            blendRow(band, rowReal, rowReal + h);
-        }
-        if (range.first <= range.last)
-            fade = advancedFade(fade, step, range.first);
-
-        // Second loop, the mirror of the upper bands: row th*e - i, the fade carried on.
-        range = stepsOnLayer(lift, -1, half, reflection.height());
-        if (range.first > range.last)
-            range = { 0, -1 };
-        fade = advancedFade(fade, step, range.first > range.last ? half + 1 : half - range.last);
-        for (std::int64_t i = range.last; i >= range.first; --i) {
-            fade = advancedFade(fade, step);
-            const float p = static_cast<float>(
-                (1.0 - std::sin(static_cast<double>(i) / th * kPi32)) * static_cast<double>(kUpperScale));
-            const double pd = p;
-            const Rgb band { clampChannel(roundHalfEven(lv.r * pd + tc.r)), clampChannel(roundHalfEven(lv.g * pd + tc.g)),
-                clampChannel(roundHalfEven(lv.b * pd + tc.b)) };
-            const double rowReal = lift - static_cast<double>(i);
-            blendRow(band, rowReal, rowReal + h);
-        }
-    }
+    paintRows(canvas, reflectionRows(params, th, reflection.height()), doubleWidth(params));
     canvas.endPaint();
     canvas.setKeyColor(ReflectionLayer, params.backgroundBottom);
 }
 
 void renderFrame(Canvas& canvas, const SceneParams& params, const SceneFont* font)
 {
+    makeLayers(canvas, params.width, params.height, Clear::No);
+    if (allLayersMade(canvas)) {
+        renderComposed(canvas, params, font);
+        canvas.resetBlitTarget();
+        return;
+    }
+    // Some layer could not be made (no memory, or a size without layers): the pass
+    // runs step by step on freshly cleared layers, and the steps skip what is missing.
+    rebuildLayers(canvas, params.width, params.height);
     const int h = params.height;
-    rebuildLayers(canvas, params.width, h);
     drawStencilAndRim(canvas, params, font);
     drawBackground(canvas, params);
     drawGlassBands(canvas, params, font);
