@@ -79,8 +79,13 @@ bool RenderWorker::State::renderOne(const SceneParams& params)
 
     if (callbacks.swatchesPainted) {
         SwatchImages swatches = refreshSwatches(params);
-        if (!stopRequested())
-            callbacks.swatchesPainted(swatches);
+        if (!stopRequested()) {
+            try {
+                callbacks.swatchesPainted(swatches);
+            } catch (...) {
+                // The receiver's failure costs it the swatches, not the frame.
+            }
+        }
     }
     if (!drawable)
         return false;

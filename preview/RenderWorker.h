@@ -13,7 +13,8 @@
 //
 // Threads: requestRender, isRenderRunning and the destructor are called from one
 // (user-interface) thread. The callbacks run on the worker thread; the receiver must hand
-// them over to its own thread (they carry values, never references into the worker).
+// them over to its own thread (they carry values, never references into the worker) and
+// must not wait for that thread, which may be joining the worker in the destructor.
 // The destructor lets a running render finish, drops any pending request and joins; no
 // callback is made once the destructor has begun.
 //
