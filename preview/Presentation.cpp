@@ -40,9 +40,7 @@ LUMIVEX_ALWAYS_INLINE PackedColor mean4(PackedColor a, PackedColor b, PackedColo
     return ((rb >> 2) & kRedBlue) | ((g >> 2) & kGreen);
 }
 
-// One preview row from frame rows `upper` (2j - 1, clamped) and `lower` (2j):
-// out[0] from columns 0 and 0, out[i] from columns 2i - 1 and 2i. The pairs from column 1
-// on are contiguous, so the loop runs over pixel pairs.
+// Preview pixels from contiguous pixel pairs of two frame rows.
 LUMIVEX_ALWAYS_INLINE void reducePairs(PackedColor* __restrict out, const PackedColor* __restrict pairsUpper,
     const PackedColor* __restrict pairsLower, int count)
 {
@@ -50,6 +48,9 @@ LUMIVEX_ALWAYS_INLINE void reducePairs(PackedColor* __restrict out, const Packed
         out[i] = mean4(pairsUpper[2 * i], pairsUpper[2 * i + 1], pairsLower[2 * i], pairsLower[2 * i + 1]);
 }
 
+// One preview row from frame rows `upper` (2j - 1, clamped) and `lower` (2j):
+// out[0] from columns 0 and 0, out[i] from columns 2i - 1 and 2i. From column 1 on the
+// pairs are contiguous, so the loop runs over pixel pairs.
 void reduceRowPortable(PackedColor* out, const PackedColor* upper, const PackedColor* lower, int count)
 {
     if (count < 1)
@@ -59,17 +60,17 @@ void reduceRowPortable(PackedColor* out, const PackedColor* upper, const PackedC
 }
 
 #if LUMIVEX_HAVE_AVX2_KERNEL
-// AVX2: eight preview pixels per step. A byte shuffle puts the same channel of the two
-// pixels of a pair side by side, multiply-add with ones sums them into 16-bit lanes, the
-// two rows are added, then + 2, / 4 and packed back to bytes. The top byte is dropped
-// by the shuffle, so it comes out 0 as in the portable loop.
-// Channel sums of the four pairs in eight pixels, as 16-bit lanes r, g, b, 0 per pair.
+// Channel sums of the four pairs in eight pixels, as 16-bit lanes r, g, b, 0 per pair: a
+// byte shuffle puts the same channel of a pair's two pixels side by side (and drops the
+// top byte), multiply-add with ones sums them.
 __attribute__((target("avx2"))) inline __m256i pairSumsAvx2(const PackedColor* row, __m256i sideBySide, __m256i ones)
 {
     const __m256i pixels = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row));
     return _mm256_maddubs_epi16(_mm256_shuffle_epi8(pixels, sideBySide), ones);
 }
 
+// The same row with AVX2, eight preview pixels per step: pair sums of both rows added,
+// then + 2, / 4 and packed back to bytes; the rest of the row goes through the plain loop.
 __attribute__((target("avx2"))) void reduceRowAvx2(PackedColor* out, const PackedColor* upper,
     const PackedColor* lower, int count)
 {
