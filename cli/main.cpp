@@ -44,7 +44,7 @@ constexpr const char* kUsage =
     "  --text TEXT                 Text des Bildes (ersetzt den aus den Einstellungen)\n"
     "  --size BxH                  Bildgröße in Pixeln, z. B. 800x200 (1 bis 8192);\n"
     "                              sonst aus den Einstellungen, ohne sie 800x200\n"
-    "  --dpi N                     Auflösung für die Schriftgröße (Vorgabe 96)\n"
+    "  --dpi N                     Auflösung für die Schriftgröße, 1 bis 9600 (Vorgabe 96)\n"
     "  --write-settings DATEI.lvx  die wirksamen Einstellungen in diese Datei schreiben\n"
     "  --output DATEI.bmp          Zieldatei des Bildes (erforderlich)\n"
     "  --help                      diese Hilfe zeigen\n"
