@@ -1,5 +1,7 @@
 #include "Canvas.h"
 
+#include <utility>
+
 namespace lumivex {
 
 namespace {
@@ -10,8 +12,31 @@ constexpr PackedColor kOpaqueTextBackground = 0xFFFFFF;
 
 } // namespace
 
+void Canvas::deferLayers(std::function<void(Canvas&)> draw)
+{
+    settleFor(-1); // an earlier deferral is finished first
+    m_deferred = std::move(draw);
+}
+
+void Canvas::dropDeferred()
+{
+    m_deferred = nullptr;
+}
+
+void Canvas::settleFor(int number) const
+{
+    if (number == FrameLayer || !m_deferred)
+        return;
+    // Taken out first, so the drawing's own layer accesses do not come back here.
+    const std::function<void(Canvas&)> draw = std::move(m_deferred);
+    m_deferred = nullptr;
+    // Deferred drawing changes what a reader sees of the layers only by finishing it.
+    draw(const_cast<Canvas&>(*this));
+}
+
 Layer* Canvas::find(int number)
 {
+    settleFor(number);
     if (number < 0 || number >= kLayerCount || !m_layers[static_cast<std::size_t>(number)].valid())
         return nullptr;
     return &m_layers[static_cast<std::size_t>(number)];
@@ -19,6 +44,7 @@ Layer* Canvas::find(int number)
 
 const Layer* Canvas::find(int number) const
 {
+    settleFor(number);
     if (number < 0 || number >= kLayerCount || !m_layers[static_cast<std::size_t>(number)].valid())
         return nullptr;
     return &m_layers[static_cast<std::size_t>(number)];
@@ -26,6 +52,7 @@ const Layer* Canvas::find(int number) const
 
 Layer& Canvas::layer(int number)
 {
+    settleFor(number);
     if (number < 0 || number >= kLayerCount) {
         m_none.release();
         return m_none;
@@ -35,6 +62,7 @@ Layer& Canvas::layer(int number)
 
 const Layer& Canvas::layer(int number) const
 {
+    settleFor(number);
     if (number < 0 || number >= kLayerCount)
         return m_none;
     return m_layers[static_cast<std::size_t>(number)];
@@ -42,6 +70,7 @@ const Layer& Canvas::layer(int number) const
 
 void Canvas::createLayer(int number, int width, int height)
 {
+    settleFor(number);
     if (number < 0 || number >= kLayerCount)
         return;
     m_layers[static_cast<std::size_t>(number)].create(width, height);
@@ -113,6 +142,7 @@ void Canvas::setKeyColor(int number, PackedColor c)
 
 void Canvas::copyLayer(int source, int destination)
 {
+    settleFor(destination);
     const Layer* from = find(source);
     if (!from || destination < 0 || destination >= kLayerCount)
         return;

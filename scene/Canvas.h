@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string_view>
 
 namespace lumivex {
@@ -54,9 +55,20 @@ public:
     Layer& layer(int number);
     const Layer& layer(int number) const;
 
+    // Drawing of the layers other than FrameLayer that a render leaves for their first
+    // use (the preview reads FrameLayer alone). It runs once, before the first operation
+    // or layer() access that involves any layer but FrameLayer, so every reader sees
+    // the finished layers. dropDeferred forgets it without running it; the render pass
+    // calls it before it makes the layers anew. `draw` must not touch FrameLayer.
+    void deferLayers(std::function<void(Canvas&)> draw);
+    void dropDeferred();
+    bool hasDeferred() const { return static_cast<bool>(m_deferred); }
+
 private:
     Layer* find(int number);
     const Layer* find(int number) const;
+    // Runs the deferred drawing unless `number` is FrameLayer.
+    void settleFor(int number) const;
 
     std::array<Layer, kLayerCount> m_layers;
     Layer m_none;
@@ -64,6 +76,7 @@ private:
     int m_blitTarget = kScreen;
     const SceneFont* m_font = nullptr;
     bool m_textTransparent = false;
+    mutable std::function<void(Canvas&)> m_deferred;
 };
 
 } // namespace lumivex

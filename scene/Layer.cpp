@@ -1,5 +1,7 @@
 #include "Layer.h"
 
+#include "RowKernels.h"
+
 #include <algorithm>
 #include <cassert>
 #include <cstring>
@@ -100,7 +102,7 @@ void Layer::fillRect(int x, int y, int w, int h, PackedColor c)
     const PackedColor colour = c & kChannelMask;
     const auto n = static_cast<std::size_t>(cols.end - cols.begin);
     for (int py = rows.begin; py < rows.end; ++py)
-        std::fill_n(row(py) + cols.begin, n, colour);
+        fillPixels(row(py) + cols.begin, n, colour);
 }
 
 void Layer::paintRow(int x, int y, int n, PackedColor c)
@@ -110,7 +112,7 @@ void Layer::paintRow(int x, int y, int n, PackedColor c)
     const Span cols = clipSpan(x, n, m_width);
     if (cols.empty())
         return;
-    std::fill_n(row(y) + cols.begin, static_cast<std::size_t>(cols.end - cols.begin), c & kChannelMask);
+    fillPixels(row(y) + cols.begin, static_cast<std::size_t>(cols.end - cols.begin), c & kChannelMask);
 }
 
 void Layer::flipVertical()
@@ -129,18 +131,6 @@ void Layer::flipVertical()
         bottom -= m_width;
     }
 }
-
-namespace {
-
-// The one per-pixel loop of the canvas. Written as a select without branches so
-// that the vectoriser turns it into compare-and-blend instructions.
-void blitKeyedRow(PackedColor* __restrict d, const PackedColor* __restrict s, std::size_t n, PackedColor key)
-{
-    for (std::size_t i = 0; i < n; ++i)
-        d[i] = (s[i] != key) ? s[i] : d[i];
-}
-
-} // namespace
 
 void Layer::blitKeyedFrom(const Layer& src, int x, int y)
 {
@@ -165,7 +155,7 @@ void Layer::blitKeyedFrom(const Layer& src, int x, int y)
     const PackedColor key = src.m_keyColor & kChannelMask;
     for (int py = rows.begin; py < rows.end; ++py) {
         const int srcY = static_cast<int>(py - static_cast<std::int64_t>(y));
-        blitKeyedRow(row(py) + cols.begin, src.row(srcY) + srcX, n, key);
+        blitKeyedPixels(row(py) + cols.begin, src.row(srcY) + srcX, n, key);
     }
 }
 

@@ -1,10 +1,12 @@
 #include "RenderFrame.h"
 
+#include "RowKernels.h"
 #include "SceneFont.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <numbers>
 
@@ -283,30 +285,31 @@ int cellHeightOf(const SceneParams& params, const SceneFont* font)
     return font->measureText(params.text).height;
 }
 
-// Makes the layer set; with Clear::No the pixels are left for the caller to overwrite.
-enum class Clear { Yes, No };
+// The layer sizes for a preview of width x height: 2w x 2h for the frame and the
+// gradient, 2w x h for the rest; all 0 (no layers) for sizes the layers cannot take.
+struct LayerSizes {
+    int frameWidth = 0;
+    int frameHeight = 0;
+    int textHeight = 0;
+};
 
-void makeLayers(Canvas& canvas, int width, int height, Clear clear)
+LayerSizes layerSizes(int width, int height)
 {
     const std::int64_t frameWidth = 2 * static_cast<std::int64_t>(width);
     const std::int64_t frameHeight = 2 * static_cast<std::int64_t>(height);
-    int fw = 0;
-    int fh = 0;
-    int lh = 0;
-    if (width >= 1 && height >= 1 && frameWidth <= Layer::kMaxSide && frameHeight <= Layer::kMaxSide) {
-        fw = static_cast<int>(frameWidth);
-        fh = static_cast<int>(frameHeight);
-        lh = height;
-    }
-    // Sizes of 0 make no layer: every later step on them does nothing.
-    const int order[] = { FrameLayer, GradientLayer, GlassLayer, ReflectionLayer, StencilLayer, MirrorLayer, RimLayer };
-    for (const int number : order) {
-        const bool full = number == FrameLayer || number == GradientLayer;
-        if (clear == Clear::Yes)
-            canvas.createLayer(number, fw, full ? fh : lh);
-        else
-            canvas.layer(number).createForOverwrite(fw, full ? fh : lh);
-    }
+    if (width >= 1 && height >= 1 && frameWidth <= Layer::kMaxSide && frameHeight <= Layer::kMaxSide)
+        return { static_cast<int>(frameWidth), static_cast<int>(frameHeight), height };
+    return {};
+}
+
+// The three layers the composed pass paints, their pixels left to be overwritten.
+bool makeComposedLayers(Canvas& canvas, int width, int height)
+{
+    const LayerSizes size = layerSizes(width, height);
+    bool made = canvas.layer(FrameLayer).createForOverwrite(size.frameWidth, size.frameHeight);
+    made = canvas.layer(StencilLayer).createForOverwrite(size.frameWidth, size.textHeight) && made;
+    made = canvas.layer(RimLayer).createForOverwrite(size.frameWidth, size.textHeight) && made;
+    return made;
 }
 
 // Steps 1 and 2 of the stencil step: the rim and the stencil with its key colour.
@@ -342,90 +345,91 @@ void paintStencilAndRim(Canvas& canvas, const SceneParams& params, const SceneFo
     canvas.setKeyColor(StencilLayer, stencil);
 }
 
-// One row of the top half, masking and composition together: the stencil masks the
-// glass row (one band colour) and the frame row takes, in blit order, the gradient,
-// the rim and the masked glass. Branch-free selects, so the loop vectorises.
-void composeTopRow(PackedColor* __restrict glass, PackedColor* __restrict frame, const PackedColor* __restrict stencil,
-    const PackedColor* __restrict rim, std::size_t n, PackedColor stencilKey, PackedColor band, PackedColor glassKey,
-    PackedColor rimKey, PackedColor gradient)
+// What the deferred layers are drawn from: the row tables and the keys. The stencil
+// they also need stays in its layer, which nothing changes before they are drawn.
+struct DeferredDrawing {
+    RowTable gradient;
+    RowTable bands;
+    RowTable reflection;
+    PackedColor stencilKey;
+    PackedColor bottomKey;
+    int layerWidth;
+    int height;
+};
+
+PackedColor blackIfUnpainted(PackedColor c)
 {
-    for (std::size_t i = 0; i < n; ++i) {
-        const PackedColor s = stencil[i];
-        const PackedColor g = (s != stencilKey) ? s : band;
-        glass[i] = g;
-        const PackedColor r = rim[i];
-        const PackedColor under = (r != rimKey) ? r : gradient;
-        frame[i] = (g != glassKey) ? g : under;
-    }
+    return c == kUnpainted ? PackedColor { 0 } : c;
 }
 
-// One row of the bottom half: the stencil row lands on its mirror row, masks the
-// reflection row (one colour) and the frame row takes the gradient, then the reflection.
-void composeBottomRow(PackedColor* __restrict mirror, PackedColor* __restrict reflection, PackedColor* __restrict frame,
-    const PackedColor* __restrict stencil, std::size_t n, PackedColor mirrorKey, PackedColor colour,
-    PackedColor reflectionKey, PackedColor gradient)
+// GradientLayer, GlassLayer (masked), MirrorLayer and ReflectionLayer (masked),
+// exactly as the step-by-step pass leaves them, each pixel written once.
+void drawDeferredLayers(Canvas& canvas, const DeferredDrawing& d)
 {
-    for (std::size_t i = 0; i < n; ++i) {
-        const PackedColor m = stencil[i];
-        mirror[i] = m;
-        const PackedColor r = (m != mirrorKey) ? m : colour;
-        reflection[i] = r;
-        frame[i] = (r != reflectionKey) ? r : gradient;
+    Layer& gradient = canvas.layer(GradientLayer);
+    Layer& glass = canvas.layer(GlassLayer);
+    Layer& mirror = canvas.layer(MirrorLayer);
+    Layer& reflection = canvas.layer(ReflectionLayer);
+    const Layer& stencil = canvas.layer(StencilLayer);
+    const int h = d.height;
+    const auto n = static_cast<std::size_t>(d.layerWidth);
+    const bool haveGradient = gradient.createForOverwrite(d.layerWidth, 2 * h);
+    const bool haveGlass = glass.createForOverwrite(d.layerWidth, h);
+    const bool haveMirror = mirror.createForOverwrite(d.layerWidth, h);
+    const bool haveReflection = reflection.createForOverwrite(d.layerWidth, h);
+    if (haveGradient)
+        for (int y = 0; y < 2 * h; ++y)
+            fillPixels(gradient.row(y), n, d.gradient[static_cast<std::size_t>(y)]);
+    for (int y = 0; y < h; ++y) {
+        const int mirrored = h - 1 - y;
+        if (haveGlass)
+            maskPixels(glass.row(y), stencil.row(y), n, d.stencilKey, blackIfUnpainted(d.bands[static_cast<std::size_t>(y)]));
+        if (haveMirror)
+            std::memcpy(mirror.row(mirrored), stencil.row(y), n * sizeof(PackedColor));
+        if (haveReflection)
+            maskPixels(reflection.row(mirrored), stencil.row(y), n, d.stencilKey,
+                blackIfUnpainted(d.reflection[static_cast<std::size_t>(mirrored)]));
     }
+    if (haveGlass)
+        glass.setKeyColor(d.bottomKey);
+    if (haveMirror)
+        mirror.setKeyColor(d.stencilKey);
+    if (haveReflection)
+        reflection.setKeyColor(d.bottomKey);
 }
 
-// The render pass when all seven layers exist at their sizes. Every painting step and
-// blit of the pass is reproduced exactly, but every pixel of a layer is written once:
-// the row steps become row tables, the gradient, glass, reflection, mirror and frame
-// rows are written in one pass over the stencil and rim rows, and the blits that
-// would follow are folded into that pass. Every layer ends exactly as the step-by-step
-// pass leaves it, key colours included.
+// The render pass once FrameLayer, StencilLayer and RimLayer exist at their sizes.
+// Every painting step and blit is reproduced exactly, but the frame is composed in
+// one pass: the row steps become row tables (every band, gradient and reflection row
+// is one colour), and each frame pixel is worked out from the stencil and rim pixels
+// and its row's colours by the same selects the masking and composition blits make.
+// The other four layers are not needed for that; they are drawn from the same tables
+// when first used (Canvas::deferLayers), which the preview never does, so a render
+// writes the frame, stencil and rim once and nothing else.
 void renderComposed(Canvas& canvas, const SceneParams& params, const SceneFont* font)
 {
     paintStencilAndRim(canvas, params, font);
 
     const int h = params.height;
     const int th = cellHeightOf(params, font);
-    const RowTable gradientTable = gradientRows(params, 2 * h);
-    const RowTable bandTable = bandRows(params, th, h);
-    const RowTable reflectionTable = reflectionRows(params, th, h);
+    DeferredDrawing d { gradientRows(params, 2 * h), bandRows(params, th, h), reflectionRows(params, th, h),
+        canvas.layer(StencilLayer).keyColor(), params.backgroundBottom & kChannelMask, canvas.layer(FrameLayer).width(),
+        h };
 
     Layer& frame = canvas.layer(FrameLayer);
-    Layer& gradient = canvas.layer(GradientLayer);
     const Layer& stencil = canvas.layer(StencilLayer);
-    Layer& glass = canvas.layer(GlassLayer);
-    Layer& reflection = canvas.layer(ReflectionLayer);
-    Layer& mirror = canvas.layer(MirrorLayer);
     const Layer& rim = canvas.layer(RimLayer);
-
-    const PackedColor stencilKey = stencil.keyColor();
-    const PackedColor bottomKey = params.backgroundBottom & kChannelMask;
     const auto n = static_cast<std::size_t>(frame.width());
-    auto unpaintedIsBlack = [](PackedColor c) { return c == kUnpainted ? PackedColor { 0 } : c; };
-
     for (int y = 0; y < h; ++y) {
-        const auto top = static_cast<std::size_t>(y);
-        const int mirrored = h - 1 - y;
-        const auto bottom = static_cast<std::size_t>(mirrored);
-        std::fill_n(gradient.row(y), n, gradientTable[top]);
-        composeTopRow(glass.row(y), frame.row(y), stencil.row(y), rim.row(y), n, stencilKey,
-            unpaintedIsBlack(bandTable[top]), bottomKey, rim.keyColor(), gradientTable[top]);
-        std::fill_n(gradient.row(h + mirrored), n, gradientTable[static_cast<std::size_t>(h) + bottom]);
-        composeBottomRow(mirror.row(mirrored), reflection.row(mirrored), frame.row(h + mirrored), stencil.row(y), n,
-            stencilKey, unpaintedIsBlack(reflectionTable[bottom]), bottomKey,
-            gradientTable[static_cast<std::size_t>(h) + bottom]);
+        const auto upper = static_cast<std::size_t>(y);
+        composeUpperFrame(frame.row(y), stencil.row(y), rim.row(y), n, d.stencilKey, blackIfUnpainted(d.bands[upper]),
+            d.bottomKey, rim.keyColor(), d.gradient[upper]);
+        // Stencil row y is mirror row h - 1 - y, which lands on frame row 2h - 1 - y.
+        const auto mirrored = static_cast<std::size_t>(h - 1 - y);
+        composeLowerFrame(frame.row(2 * h - 1 - y), stencil.row(y), n, d.stencilKey,
+            blackIfUnpainted(d.reflection[mirrored]), d.bottomKey, d.gradient[static_cast<std::size_t>(h) + mirrored]);
     }
-    mirror.setKeyColor(stencilKey);
-    glass.setKeyColor(params.backgroundBottom);
-    reflection.setKeyColor(params.backgroundBottom);
-}
-
-bool allLayersMade(const Canvas& canvas)
-{
-    for (int number = 0; number < Canvas::kLayerCount; ++number)
-        if (!canvas.layer(number).valid())
-            return false;
-    return true;
+    canvas.deferLayers([drawing = std::move(d)](Canvas& c) { drawDeferredLayers(c, drawing); });
 }
 
 } // namespace
@@ -446,7 +450,12 @@ PackedColor stencilColor(PackedColor backgroundBottom)
 
 void rebuildLayers(Canvas& canvas, int width, int height)
 {
-    makeLayers(canvas, width, height, Clear::Yes);
+    // Sizes of 0 make no layer: every later step on them does nothing.
+    const LayerSizes size = layerSizes(width, height);
+    canvas.createLayer(FrameLayer, size.frameWidth, size.frameHeight);
+    canvas.createLayer(GradientLayer, size.frameWidth, size.frameHeight);
+    for (const int number : { GlassLayer, ReflectionLayer, StencilLayer, MirrorLayer, RimLayer })
+        canvas.createLayer(number, size.frameWidth, size.textHeight);
 }
 
 void drawStencilAndRim(Canvas& canvas, const SceneParams& params, const SceneFont* font)
@@ -494,13 +503,15 @@ void drawReflection(Canvas& canvas, const SceneParams& params, const SceneFont* 
 
 void renderFrame(Canvas& canvas, const SceneParams& params, const SceneFont* font)
 {
-    makeLayers(canvas, params.width, params.height, Clear::No);
-    if (allLayersMade(canvas)) {
+    // The layers of the last render are made anew: what was left of them undrawn is
+    // not needed any more.
+    canvas.dropDeferred();
+    if (makeComposedLayers(canvas, params.width, params.height)) {
         renderComposed(canvas, params, font);
         canvas.resetBlitTarget();
         return;
     }
-    // Some layer could not be made (no memory, or a size without layers): the pass
+    // Some layer could not be made (a size without layers, or no memory): the pass
     // runs step by step on freshly cleared layers, and the steps skip what is missing.
     rebuildLayers(canvas, params.width, params.height);
     const int h = params.height;

@@ -412,6 +412,85 @@ INSTANTIATE_TEST_SUITE_P(Scenes, ComposedFrameTest,
             30, 120 }),
     [](const testing::TestParamInfo<SceneCase>& param) { return param.param.name; });
 
+// The whole pass as its steps and blits read, one canvas operation after another.
+void renderStepByStep(Canvas& canvas, const SceneParams& params, const SceneFont* font)
+{
+    paintSteps(canvas, params, font);
+    canvas.setBlitTarget(GlassLayer);
+    canvas.blitKeyed(StencilLayer, 0, 0);
+    canvas.setBlitTarget(ReflectionLayer);
+    canvas.blitKeyed(MirrorLayer, 0, 0);
+    canvas.setBlitTarget(FrameLayer);
+    canvas.blitKeyed(GradientLayer, 0, 0);
+    canvas.blitKeyed(RimLayer, 0, 0);
+    canvas.blitKeyed(GlassLayer, 0, 0);
+    canvas.blitKeyed(ReflectionLayer, 0, params.height);
+    canvas.resetBlitTarget();
+}
+
+void expectSameLayers(const Canvas& actual, const Canvas& expected)
+{
+    for (int number = 0; number < Canvas::kLayerCount; ++number) {
+        SCOPED_TRACE(testing::Message() << "layer " << number);
+        const Layer& a = actual.layer(number);
+        const Layer& e = expected.layer(number);
+        ASSERT_EQ(a.valid(), e.valid());
+        ASSERT_EQ(a.width(), e.width());
+        ASSERT_EQ(a.height(), e.height());
+        EXPECT_EQ(a.keyColor(), e.keyColor());
+        EXPECT_TRUE(a.pixels() == e.pixels());
+    }
+}
+
+TEST_P(ComposedFrameTest, EveryLayerEndsAsTheStepsLeaveIt)
+{
+    const SceneCase& c = GetParam();
+    SceneParams params = sceneOfSize(200, 150);
+    c.change(params);
+    const BoxFont font(c.advance, c.cellHeight, c.cellHeight / 6, c.cellHeight - c.cellHeight / 8);
+    Canvas expected;
+    renderStepByStep(expected, params, &font);
+
+    Canvas canvas;
+    renderFrame(canvas, sceneOfSize(90, 70), &font); // other sizes first: nothing of it may stay
+    renderFrame(canvas, params, &font);
+    EXPECT_EQ(canvas.openLayer(), -1);
+    EXPECT_EQ(canvas.blitTarget(), Canvas::kScreen);
+    expectSameLayers(canvas, expected);
+}
+
+TEST(RenderFrameTest, LayersLeftForLaterAreDrawnBeforeAnyChange)
+{
+    SceneParams params = sceneOfSize(60, 40, "AB");
+    const BoxFont font(20, 30);
+    Canvas expected;
+    renderStepByStep(expected, params, &font);
+
+    // Changing the stencil first must not change the masked glass and reflection.
+    Canvas canvas;
+    renderFrame(canvas, params, &font);
+    canvas.beginPaint(StencilLayer);
+    canvas.fillRect(0, 0, 120, 40, 0x00FF00);
+    canvas.endPaint();
+    EXPECT_TRUE(canvas.layer(GlassLayer).pixels() == expected.layer(GlassLayer).pixels());
+    EXPECT_TRUE(canvas.layer(MirrorLayer).pixels() == expected.layer(MirrorLayer).pixels());
+    EXPECT_TRUE(canvas.layer(ReflectionLayer).pixels() == expected.layer(ReflectionLayer).pixels());
+
+    // Making a layer anew replaces what a render left, drawn or not.
+    renderFrame(canvas, params, &font);
+    canvas.createLayer(GlassLayer, 3, 2);
+    EXPECT_EQ(canvas.layer(GlassLayer).width(), 3);
+    EXPECT_EQ(canvas.layer(GlassLayer).pixels(), std::vector<PackedColor>(6, 0));
+    EXPECT_TRUE(canvas.layer(GradientLayer).pixels() == expected.layer(GradientLayer).pixels());
+
+    // The frame alone never needs the rest.
+    renderFrame(canvas, params, &font);
+    EXPECT_TRUE(canvas.layer(FrameLayer).pixels() == expected.layer(FrameLayer).pixels());
+    EXPECT_TRUE(canvas.hasDeferred());
+    canvas.blitKeyed(RimLayer, 0, 0); // the screen: nothing to draw, but it names a layer
+    EXPECT_FALSE(canvas.hasDeferred());
+}
+
 TEST(RenderFrameTest, DefaultSceneHoldsTogether)
 {
     const SceneParams params = sceneOfSize(800, 200);
