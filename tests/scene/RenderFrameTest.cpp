@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <limits>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -108,6 +109,11 @@ struct BandCase {
     int lastPainted;
     bool skipsOddRows; // ties in the lower loop leave odd rows black
 };
+
+void PrintTo(const BandCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class GlassBandsTest : public testing::TestWithParam<BandCase> {};
 
@@ -255,6 +261,11 @@ struct ReflectionCase {
     std::vector<ReflectionRow> rows;
 };
 
+void PrintTo(const ReflectionCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class ReflectionTest : public testing::TestWithParam<ReflectionCase> {};
 
 TEST_P(ReflectionTest, RowsAndFade)
@@ -367,6 +378,11 @@ struct SceneCase {
     int advance;
     int cellHeight;
 };
+
+void PrintTo(const SceneCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class ComposedFrameTest : public testing::TestWithParam<SceneCase> {};
 
@@ -602,6 +618,11 @@ struct HostileCase {
     int cellHeight = 226;
     enum Expect { FrameMade, NoFrame, GradientOnly } expect = FrameMade;
 };
+
+void PrintTo(const HostileCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class HostileTest : public testing::TestWithParam<HostileCase> {};
 
