@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <limits>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -507,50 +508,119 @@ TEST(RenderFrameTest, LayersLeftForLaterAreDrawnBeforeAnyChange)
     EXPECT_FALSE(canvas.hasDeferred());
 }
 
-TEST(RenderFrameTest, DefaultSceneHoldsTogether)
+// What must hold of any composed frame, checked against the painted layers: the
+// glass text shows the band colour of its row, the rim its colour, the reflection lies
+// below the floor on the mirrored text only, and every other pixel is the gradient.
+// Returns the number of text pixels seen.
+int expectSceneHoldsTogether(const SceneParams& params, const SceneFont* font)
 {
-    const SceneParams params = sceneOfSize(800, 200);
-    const BoxFont font(150, 226, 40, 190);
+    const int h = params.height;
+    const int fw = 2 * params.width;
     Canvas painted;
-    paintSteps(painted, params, &font);
+    paintSteps(painted, params, font);
     Canvas canvas;
-    renderFrame(canvas, params, &font);
+    renderFrame(canvas, params, font);
 
     const Layer& frame = canvas.layer(FrameLayer);
-    ASSERT_EQ(frame.width(), 1600);
-    ASSERT_EQ(frame.height(), 400);
+    EXPECT_EQ(frame.width(), fw);
+    EXPECT_EQ(frame.height(), 2 * h);
     for (const int number : { GlassLayer, ReflectionLayer, StencilLayer, MirrorLayer, RimLayer }) {
-        EXPECT_EQ(canvas.layer(number).width(), 1600);
-        EXPECT_EQ(canvas.layer(number).height(), 200);
+        EXPECT_EQ(canvas.layer(number).width(), fw);
+        EXPECT_EQ(canvas.layer(number).height(), h);
     }
     const Layer& gradient = painted.layer(GradientLayer);
     const Layer& stencil = painted.layer(StencilLayer);
     const Layer& glass = painted.layer(GlassLayer);
     const Layer& mirror = painted.layer(MirrorLayer);
     const Layer& reflection = painted.layer(ReflectionLayer);
-    const PackedColor textMark = stencilColor(params.backgroundBottom);
-    // "Lumivex" is 1050 wide from column 275; the rim reaches 4 further right.
-    for (int y = 0; y < 400; ++y)
-        for (const int x : { 0, 100, 274, 1330, 1599 })
-            ASSERT_EQ(frame.pixel(x, y), gradient.pixel(x, y)) << x << "," << y;
+    const Layer& rim = painted.layer(RimLayer);
+    const PackedColor textMark = stencilColor(params.backgroundBottom) & kChannelMask;
+    const PackedColor bottom = params.backgroundBottom & kChannelMask;
     int textPixels = 0;
-    int mirroredPixels = 0;
-    for (int y = 0; y < 200; ++y)
-        for (int x = 0; x < 1600; ++x) {
-            if (stencil.pixel(x, y) == textMark && glass.pixel(x, y) != params.backgroundBottom) {
+    int plainColumns = 0;
+    for (int x = 0; x < fw; ++x) {
+        bool columnHasText = false;
+        for (int y = 0; y < h; ++y) {
+            const bool text = stencil.pixel(x, y) == textMark;
+            const bool rimHere = rim.pixel(x, y) != 0;
+            columnHasText = columnHasText || text || rimHere;
+            // Above the floor: glass text over rim over gradient.
+            PackedColor above = gradient.pixel(x, y);
+            if (rimHere)
+                above = rim.pixel(x, y);
+            if (text && glass.pixel(0, y) != bottom) {
+                above = glass.pixel(0, y); // the band colour of the row
                 ++textPixels;
-                ASSERT_EQ(frame.pixel(x, y), glass.pixel(0, y)) << "text at " << x << "," << y;
             }
-            // Below the floor, only the mirrored text differs from the gradient.
-            if (mirror.pixel(x, y) == textMark) {
-                ++mirroredPixels;
-                ASSERT_EQ(frame.pixel(x, 200 + y), reflection.pixel(0, y)) << "reflection at " << x << "," << y;
-            } else {
-                ASSERT_EQ(frame.pixel(x, 200 + y), gradient.pixel(x, 200 + y)) << x << "," << 200 + y;
+            if (frame.pixel(x, y) != above) {
+                ADD_FAILURE() << "above the floor at " << x << "," << y;
+                return textPixels;
+            }
+            // Below the floor: the reflection on the mirrored text only.
+            PackedColor below = gradient.pixel(x, h + y);
+            if (mirror.pixel(x, y) == textMark && reflection.pixel(0, y) != bottom)
+                below = reflection.pixel(0, y);
+            if (frame.pixel(x, h + y) != below) {
+                ADD_FAILURE() << "below the floor at " << x << "," << h + y;
+                return textPixels;
             }
         }
-    EXPECT_GT(textPixels, 7 * 140 * 100);
-    EXPECT_GT(mirroredPixels, 7 * 140 * 100);
+        if (!columnHasText) {
+            ++plainColumns;
+            for (int y = 0; y < 2 * h; ++y)
+                if (frame.pixel(x, y) != gradient.pixel(0, y)) {
+                    ADD_FAILURE() << "column " << x << " is not the gradient at row " << y;
+                    return textPixels;
+                }
+        }
+    }
+    EXPECT_GT(plainColumns, 0);
+    return textPixels;
+}
+
+TEST(RenderFrameTest, DefaultSceneHoldsTogether)
+{
+    const SceneParams params = sceneOfSize(800, 200);
+    const BoxFont font(150, 226, 40, 190);
+    // Seven glyphs of 148 x 141 pixels above the floor.
+    EXPECT_EQ(expectSceneHoldsTogether(params, &font), 7 * 148 * 141);
+}
+
+TEST(RenderFrameTest, DefaultSceneWithTheRealFontHoldsTogether)
+{
+    const SceneParams params = sceneOfSize(800, 200);
+    const std::unique_ptr<SceneFont> font
+        = buildSceneFont(params.fontName, params.fontStyle, fontEmHeight(params.fontSize, 96));
+    if (!font)
+        GTEST_SKIP() << "no font could be built";
+    EXPECT_GT(expectSceneHoldsTogether(params, font.get()), 10000);
+
+    SceneParams styled = params;
+    styled.text = "Glas Äpfel 0123 ÿ";
+    styled.fontStyle = FontStyleBold | FontStyleItalic | FontStyleUnderline | FontStyleStrikeOut;
+    styled.textElevation = 1.1f;
+    const std::unique_ptr<SceneFont> styledFont
+        = buildSceneFont(styled.fontName, styled.fontStyle, fontEmHeight(styled.fontSize, 120));
+    ASSERT_TRUE(styledFont);
+    EXPECT_GT(expectSceneHoldsTogether(styled, styledFont.get()), 10000);
+}
+
+TEST(RenderFrameTest, HugeRealFontFinishes)
+{
+    // The largest em height the font gives, far higher than the frame, with elevations
+    // that put the text inside, above and below the layers.
+    const std::unique_ptr<SceneFont> font = buildSceneFont("DejaVu Sans", 0, fontEmHeight(100000, 96));
+    if (!font)
+        GTEST_SKIP() << "no font could be built";
+    for (const float elevation : { 0.8f, 1e30f, -1e30f, kNaN }) {
+        SCOPED_TRACE(elevation);
+        SceneParams params = sceneOfSize(300, 100, "Wg");
+        params.textElevation = elevation;
+        Canvas canvas;
+        renderFrame(canvas, params, font.get());
+        EXPECT_TRUE(canvas.layer(FrameLayer).valid());
+        EXPECT_TRUE(canvas.layer(ReflectionLayer).valid());
+    }
 }
 
 TEST(RenderFrameTest, TextOnTheFloorLeavesOnlyTheRimTop)
