@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
@@ -69,19 +70,13 @@ __attribute__((target("avx2"))) inline __m256i pairSumsAvx2(const PackedColor* r
     return _mm256_maddubs_epi16(_mm256_shuffle_epi8(pixels, sideBySide), ones);
 }
 
-// The same row with AVX2, eight preview pixels per step: pair sums of both rows added,
-// then + 2, / 4 and packed back to bytes; the rest of the row goes through the plain loop.
-__attribute__((target("avx2"))) void reduceRowAvx2(PackedColor* out, const PackedColor* upper,
-    const PackedColor* lower, int count)
+// Preview pixels from contiguous pixel pairs with AVX2, eight per step: pair sums of both
+// rows added, then + 2, / 4 and packed back to bytes; the rest goes through the plain
+// loop. With kStream the output goes around the cache (out must be 32-byte aligned).
+template <bool kStream>
+__attribute__((target("avx2"))) inline void reducePairsAvx2(PackedColor* out, const PackedColor* u,
+    const PackedColor* l, int pairs)
 {
-    if (count < 1)
-        return;
-    out[0] = mean4(upper[0], upper[0], lower[0], lower[0]);
-    const PackedColor* u = upper + 1;
-    const PackedColor* l = lower + 1;
-    PackedColor* o = out + 1;
-    const int pairs = count - 1;
-
     const __m256i sideBySide = _mm256_setr_epi8(0, 4, 1, 5, 2, 6, -128, -128, 8, 12, 9, 13, 10, 14, -128, -128,
         0, 4, 1, 5, 2, 6, -128, -128, 8, 12, 9, 13, 10, 14, -128, -128);
     const __m256i ones = _mm256_set1_epi8(1);
@@ -104,9 +99,37 @@ __attribute__((target("avx2"))) void reduceRowAvx2(PackedColor* out, const Packe
         second = _mm256_srli_epi16(_mm256_add_epi16(second, two), 2);
         // packus interleaves the 128-bit halves; the permutation restores pair order.
         const __m256i packed = _mm256_permute4x64_epi64(_mm256_packus_epi16(first, second), 0xD8);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(o + i), packed);
+        if constexpr (kStream)
+            _mm256_stream_si256(reinterpret_cast<__m256i*>(out + i), packed);
+        else
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), packed);
     }
-    reducePairs(o + i, u + 2 * i, l + 2 * i, pairs - i);
+    reducePairs(out + i, u + 2 * i, l + 2 * i, pairs - i);
+}
+
+// The same row as reduceRowPortable with AVX2. Long rows are written with streaming
+// stores: a presentation writes megabytes that nothing reads back soon, and going around
+// the cache spares reading each output line first.
+__attribute__((target("avx2"))) void reduceRowAvx2(PackedColor* out, const PackedColor* upper,
+    const PackedColor* lower, int count)
+{
+    if (count < 1)
+        return;
+    out[0] = mean4(upper[0], upper[0], lower[0], lower[0]);
+    PackedColor* o = out + 1;
+    const PackedColor* u = upper + 1;
+    const PackedColor* l = lower + 1;
+    const int pairs = count - 1;
+
+    constexpr int kStreamMinPixels = 1024;
+    if (pairs < kStreamMinPixels) {
+        reducePairsAvx2<false>(o, u, l, pairs);
+        return;
+    }
+    const int head = static_cast<int>((32 - (reinterpret_cast<std::uintptr_t>(o) & 31)) & 31) / 4;
+    reducePairs(o, u, l, head);
+    reducePairsAvx2<true>(o + head, u + 2 * head, l + 2 * head, pairs - head);
+    _mm_sfence(); // the streamed pixels are in place before anything after this row
 }
 #endif
 

@@ -167,21 +167,30 @@ TEST(PresentPreview, FastPathMatchesTheReferenceOnRandomFrames)
 TEST(HalfScaleKernels, EveryKernelMatchesTheReference)
 {
     // presentPreview runs only the fastest kernel of this machine; the others are checked
-    // here row by row, for every count around the vector widths.
+    // here row by row: every count around the vector widths, and long rows (where the
+    // output may be streamed) at every alignment of the output.
     std::mt19937 rng(31);
-    const Layer frame = randomFrame(rng, 2 * 70, 6);
+    const Layer frame = randomFrame(rng, 2 * 1100, 6);
+    std::vector<std::pair<int, int>> shapes; // count, output offset in pixels
+    for (int count = 1; count <= 70; ++count)
+        shapes.emplace_back(count, 0);
+    for (int count : { 1024, 1025, 1026, 1033, 1100 })
+        for (int offset = 0; offset < 8; ++offset)
+            shapes.emplace_back(count, offset);
     const auto kernels = availableRowKernels();
     ASSERT_FALSE(kernels.empty());
     EXPECT_STREQ(kernels.front().name, "portable");
     for (const NamedRowKernel& k : kernels) {
-        for (int count = 1; count <= 70; ++count) {
+        for (const auto& [count, offset] : shapes) {
             for (int j : { 0, 1, 2 }) {
-                // One pixel past the row is a guard the kernel must leave alone.
-                std::vector<PackedColor> out(static_cast<std::size_t>(count) + 1, 0xDEADBEEF);
-                k.kernel(out.data(), frame.row(j == 0 ? 0 : 2 * j - 1), frame.row(2 * j), count);
+                // Pixels before and after the row are guards the kernel must leave alone.
+                std::vector<PackedColor> out(static_cast<std::size_t>(count + offset) + 1, 0xDEADBEEF);
+                k.kernel(out.data() + offset, frame.row(j == 0 ? 0 : 2 * j - 1), frame.row(2 * j), count);
                 for (int i = 0; i < count; ++i)
-                    ASSERT_EQ(out[static_cast<std::size_t>(i)], referencePixel(frame, i, j))
-                        << k.name << ", count " << count << ", pixel " << i << ", row " << j;
+                    ASSERT_EQ(out[static_cast<std::size_t>(offset + i)], referencePixel(frame, i, j))
+                        << k.name << ", count " << count << ", offset " << offset << ", pixel " << i << ", row " << j;
+                for (int g = 0; g < offset; ++g)
+                    ASSERT_EQ(out[static_cast<std::size_t>(g)], 0xDEADBEEFu) << k.name << " wrote before the row";
                 ASSERT_EQ(out.back(), 0xDEADBEEFu) << k.name << " wrote past the row";
             }
         }
