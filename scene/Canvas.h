@@ -5,7 +5,10 @@
 // none is open, or on a number that names no layer, does nothing. Keyed drawing goes
 // onto the blit target, chosen apart from the open layer; with no target chosen it
 // goes to the screen, which here is a no-op (the presentation reads FrameLayer itself).
-// A canvas belongs to the render worker's thread; nothing here locks.
+// A render may leave the layers other than FrameLayer to be drawn on their first use
+// (deferLayers); every access goes through the canvas, so readers never see the gap.
+// A canvas belongs to the render worker's thread; nothing here locks, not even the
+// const accessors, which may finish that deferred drawing.
 
 #include "Layer.h"
 #include "SceneFont.h"
