@@ -270,6 +270,28 @@ TEST_F(RenderCommandTest, SettingsFileGivesColoursAndSizeAndTheArgumentsWin)
     EXPECT_FALSE(isReducedGradient(picture, stored.backgroundTop, stored.backgroundBottom));
 }
 
+TEST_F(RenderCommandTest, DpiSetsTheTextSize)
+{
+    // The em height grows with the resolution: a letter covers about four times the
+    // pixels at 48 dpi that it covers at 24 (both fit the frame whole).
+    const auto nonGradientPixels = [&](const std::string& dpi) {
+        const std::string file = path("dpi" + dpi + ".bmp");
+        const RunResult r = run({ "--text", "I", "--size", "200x100", "--dpi", dpi, "--output", file });
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        Picture picture;
+        EXPECT_TRUE(readPicture(file, picture));
+        int count = 0;
+        for (int y = 0; y < picture.height; ++y)
+            for (int x = 0; x < picture.width; ++x)
+                count += picture.at(x, y) != reducedGradientRow(0xF0F0F0, 0x707070, y, picture.height);
+        return count;
+    };
+    const int at24 = nonGradientPixels("24");
+    const int at48 = nonGradientPixels("48");
+    EXPECT_GT(at24, 0);
+    EXPECT_GT(at48, at24 * 2);
+}
+
 TEST_F(RenderCommandTest, WriteSettingsSavesTheEffectiveRecord)
 {
     SceneParams stored;
