@@ -24,8 +24,9 @@ SwatchImages refreshSwatches(const SceneParams& params)
     return images;
 }
 
-// Everything the two threads share is guarded by `mutex`, except the canvas, which only
-// the worker thread touches, and the constants set before the thread starts.
+// Everything the two threads share is guarded by `mutex`. Not shared: the constants set
+// before the thread starts, the canvas (worker thread only) and the thread handle
+// (user-interface thread only).
 struct RenderWorker::State {
     const int dpiY;
     const Callbacks callbacks;
