@@ -162,6 +162,7 @@ class Run:
         os.mkdir(runtime, 0o700)
         env["XDG_RUNTIME_DIR"] = runtime
         self.xdo = xsession.Xdo(env)
+        self.spawned_at = time.monotonic()
         with open(self.program_log, "wb") as log:
             # The file chooser opens in the working folder; keep it in the scratch folder.
             self.program = xsession.spawn([self.args.program], cwd=self.workdir, env=env,
@@ -246,7 +247,8 @@ class Run:
                 return (x, y + 8)
         return None
 
-    def type_new_text(self):
+    def select_text_page(self):
+        """Clicks the "Text" tab; returns where field 33 stands in the control window."""
         self.locate_controls()
         cx, cy = self.control_geometry[:2]
         self.xdo.click(cx + self.text_tab[0], cy + self.text_tab[1])
@@ -256,6 +258,11 @@ class Run:
             self.shot("control-no-text-page", self.control())
             raise Failure(str(error)) from None
         self.step(f'"Text" tab selected; field 33 at {field} in the control window')
+        return field
+
+    def type_new_text(self):
+        field = self.select_text_page()
+        cx, cy = self.control_geometry[:2]
         before = self.preview()
         self.xdo.click(cx + field[0], cy + field[1])
         self.xdo.key("ctrl+a")

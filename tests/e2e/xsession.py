@@ -288,6 +288,39 @@ class XDisplay:
         return status != 0
 
 
+class XPointer:
+    """The mouse through the XTEST extension, on a connection of its own, so that a thread
+    can drag while another one takes screenshots."""
+
+    def __init__(self, display_name):
+        self.x11 = x11 = ctypes.CDLL(ctypes.util.find_library("X11") or "libX11.so.6")
+        self.xtst = xtst = ctypes.CDLL(ctypes.util.find_library("Xtst") or "libXtst.so.6")
+        x11.XOpenDisplay.restype = ctypes.c_void_p
+        x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+        x11.XFlush.argtypes = [ctypes.c_void_p]
+        x11.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
+        x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+        xtst.XTestFakeMotionEvent.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_int, ctypes.c_int,
+                                              ctypes.c_ulong]
+        xtst.XTestFakeButtonEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int, ctypes.c_ulong]
+        self.dpy = x11.XOpenDisplay(display_name.encode())
+        if not self.dpy:
+            raise RuntimeError(f"cannot open X display {display_name}")
+
+    def move(self, x, y):
+        self.xtst.XTestFakeMotionEvent(self.dpy, 0, int(x), int(y), 0)
+        self.x11.XFlush(self.dpy)
+
+    def button(self, pressed, number=1):
+        self.xtst.XTestFakeButtonEvent(self.dpy, number, 1 if pressed else 0, 0)
+        self.x11.XSync(self.dpy, 0)
+
+    def close(self):
+        if self.dpy:
+            self.x11.XCloseDisplay(self.dpy)
+            self.dpy = None
+
+
 def to_image(raw, width, height):
     data, masks = raw
     offsets = []
