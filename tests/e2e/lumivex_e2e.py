@@ -22,6 +22,7 @@ import sys
 import tempfile
 import time
 
+sys.dont_write_bytecode = True  # leave no cache files in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import xsession  # noqa: E402
 from xsession import Timeout, wait_until  # noqa: E402
@@ -327,6 +328,10 @@ class Run:
             wait_until(probe, 10.0, what=f"the file {path}")
         except Timeout:
             state = f"{os.path.getsize(path)} bytes" if os.path.exists(path) else "missing"
+            extra = [w for w in self.xdo.search("^Lumivex$")
+                     if w not in (self.preview_window, self.control_window)]
+            if extra:
+                state += "; a message box is open"
             raise Failure(f"{path}: {state}" + (f", expected {size} bytes" if size else "")) from None
         with open(path, "rb") as data:
             return data.read()
@@ -379,11 +384,18 @@ class Run:
         try:
             code = self.program.wait(10.0)
         except subprocess.TimeoutExpired:
-            raise Failure(f"the program did not end within 10 s after the {which} window was closed") from None
+            still = [w for w in (self.preview_window, self.control_window) if self.xdo.geometry(w)]
+            raise Failure(f"the program did not end within 10 s after the {which} window was asked to close "
+                          f"(WM_DELETE_WINDOW); {len(still)} of its windows are still open") from None
         check(code == 0, f"the program ended with exit code {code} after the {which} window was closed")
         self.step(f"closed the {which} window: the program ended with exit code 0")
 
     def cleanup(self, passed):
+        if not passed and self.display is not None:
+            try:
+                self.shot("screen-at-end", self.display.grab(0, 0, self.server.width, self.server.height))
+            except Exception:  # the server may be gone; the other files still help
+                pass
         if self.program is not None and self.program.poll() is None:
             xsession.stop_process(self.program)
         if self.display is not None:

@@ -19,6 +19,7 @@ import sys
 import threading
 import time
 
+sys.dont_write_bytecode = True  # leave no cache files in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import xsession  # noqa: E402
 from lumivex_e2e import Failure, Run, check  # noqa: E402
