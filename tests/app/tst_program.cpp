@@ -100,7 +100,9 @@ void ProgramTest::init()
 
 void ProgramTest::cleanup()
 {
+    const int pending = lumivex::testing::dropPendingModalWatchers();
     m_app.reset();
+    QCOMPARE(pending, 0); // every expected dialog came
 }
 
 void ProgramTest::windowsAtStart()
