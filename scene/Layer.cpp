@@ -57,6 +57,8 @@ bool Layer::allocate(int width, int height)
     m_width = width;
     m_height = height;
     m_keyColor = 0;
+    m_writtenBegin = 0;
+    m_writtenEnd = height;
     return true;
 }
 
@@ -79,11 +81,15 @@ void Layer::release()
     m_width = 0;
     m_height = 0;
     m_keyColor = 0;
+    m_writtenBegin = 0;
+    m_writtenEnd = 0;
 }
 
 PackedColor* Layer::row(int y)
 {
     assert(y >= 0 && y < m_height && "Layer::row out of range");
+    m_writtenBegin = std::min(m_writtenBegin, y);
+    m_writtenEnd = std::max(m_writtenEnd, y + 1);
     return m_pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(m_width);
 }
 

@@ -37,6 +37,9 @@ public:
     int height() const { return m_height; }
     std::size_t pitchBytes() const { return static_cast<std::size_t>(m_width) * sizeof(PackedColor); }
 
+    // Row y for reading and writing. Writers take every row they write through row(y)
+    // (or the fills, blits and copies below), never by stepping from another row's
+    // pointer, so that writtenRows() knows every row that may have changed.
     PackedColor* row(int y);
     const PackedColor* row(int y) const;
     PackedColor pixel(int x, int y) const { return row(y)[x]; }
@@ -63,6 +66,22 @@ public:
 
     const std::vector<PackedColor>& pixels() const { return m_pixels; }
 
+    // The rows handed out for writing since forgetWrittenRows() (all rows after create
+    // or a copy), as [begin, end); empty when begin >= end. The render pass paints text
+    // on a filled layer and then needs to look only at these rows: every other row
+    // still holds the fill.
+    struct RowSpan {
+        int begin;
+        int end;
+        bool contains(int y) const { return y >= begin && y < end; }
+    };
+    RowSpan writtenRows() const { return { m_writtenBegin, m_writtenEnd }; }
+    void forgetWrittenRows()
+    {
+        m_writtenBegin = m_height;
+        m_writtenEnd = 0;
+    }
+
 private:
     bool allocate(int width, int height);
 
@@ -70,6 +89,8 @@ private:
     int m_width = 0;
     int m_height = 0;
     PackedColor m_keyColor = 0;
+    int m_writtenBegin = 0;
+    int m_writtenEnd = 0;
 };
 
 } // namespace lumivex

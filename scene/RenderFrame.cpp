@@ -326,6 +326,7 @@ void paintStencilAndRim(Canvas& canvas, const SceneParams& params, const SceneFo
     canvas.setTextTransparent();
     canvas.selectFont(font);
     canvas.fillRect(0, 0, fullWidth, h, 0);
+    canvas.layer(RimLayer).forgetWrittenRows(); // from here on only the text's rows
     TextSize size = canvas.measureText(params.text);
     const PackedColor rim = rimColor(params.textColor, params.backgroundTop);
     canvas.paintText(saturateToInt(w - size.width / 2 + 4),
@@ -336,6 +337,7 @@ void paintStencilAndRim(Canvas& canvas, const SceneParams& params, const SceneFo
     canvas.beginPaint(StencilLayer);
     canvas.setTextTransparent();
     canvas.fillRect(0, 0, fullWidth, h, params.backgroundBottom);
+    canvas.layer(StencilLayer).forgetWrittenRows();
     canvas.selectFont(font);
     size = canvas.measureText(params.text);
     canvas.paintText(saturateToInt(w - size.width / 2),
@@ -420,14 +422,26 @@ void renderComposed(Canvas& canvas, const SceneParams& params, const SceneFont* 
     const Layer& stencil = canvas.layer(StencilLayer);
     const Layer& rim = canvas.layer(RimLayer);
     const auto n = static_cast<std::size_t>(frame.width());
+    // Rows the text was not painted on still hold the plain fills: backgroundBottom on
+    // the stencil, which the masks turn into the glass and reflection key colour, and
+    // black, the key colour, on the rim. On those rows the frame is the gradient alone.
+    const Layer::RowSpan stencilText = stencil.writtenRows();
+    const Layer::RowSpan rimText = rim.writtenRows();
     for (int y = 0; y < h; ++y) {
         const auto upper = static_cast<std::size_t>(y);
-        composeUpperFrame(frame.row(y), stencil.row(y), rim.row(y), n, d.stencilKey, blackIfUnpainted(d.bands[upper]),
-            d.bottomKey, rim.keyColor(), d.gradient[upper]);
+        if (stencilText.contains(y) || rimText.contains(y))
+            composeUpperFrame(frame.row(y), stencil.row(y), rim.row(y), n, d.stencilKey,
+                blackIfUnpainted(d.bands[upper]), d.bottomKey, rim.keyColor(), d.gradient[upper]);
+        else
+            fillPixels(frame.row(y), n, d.gradient[upper]);
         // Stencil row y is mirror row h - 1 - y, which lands on frame row 2h - 1 - y.
         const auto mirrored = static_cast<std::size_t>(h - 1 - y);
-        composeLowerFrame(frame.row(2 * h - 1 - y), stencil.row(y), n, d.stencilKey,
-            blackIfUnpainted(d.reflection[mirrored]), d.bottomKey, d.gradient[static_cast<std::size_t>(h) + mirrored]);
+        const PackedColor below = d.gradient[static_cast<std::size_t>(h) + mirrored];
+        if (stencilText.contains(y))
+            composeLowerFrame(frame.row(2 * h - 1 - y), stencil.row(y), n, d.stencilKey,
+                blackIfUnpainted(d.reflection[mirrored]), d.bottomKey, below);
+        else
+            fillPixels(frame.row(2 * h - 1 - y), n, below);
     }
     canvas.deferLayers([drawing = std::move(d)](Canvas& c) { drawDeferredLayers(c, drawing); });
 }

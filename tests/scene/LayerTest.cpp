@@ -250,6 +250,48 @@ TEST(LayerTest, KeyedBlitMatchesPerPixelReference)
     EXPECT_EQ(target.pixels(), expected.pixels());
 }
 
+TEST(LayerTest, WrittenRowsCoverEveryChange)
+{
+    Layer layer(6, 10);
+    EXPECT_EQ(layer.writtenRows().begin, 0);
+    EXPECT_EQ(layer.writtenRows().end, 10);
+    layer.forgetWrittenRows();
+    EXPECT_GE(layer.writtenRows().begin, layer.writtenRows().end);
+
+    layer.paintRow(0, -1, 6, 0xFFFFFF); // off the layer: nothing written
+    layer.fillRect(0, 12, 6, 3, 0xFFFFFF);
+    EXPECT_GE(layer.writtenRows().begin, layer.writtenRows().end);
+
+    layer.paintRow(2, 5, 1, 0xFFFFFF);
+    layer.fillRect(-3, 2, 2, 1, 0xFFFFFF); // clipped away sideways: nothing written
+    layer.fillRect(-3, 3, 4, 1, 0xFFFFFF);
+    layer.row(7)[0] = 1;
+    const Layer::RowSpan span = layer.writtenRows();
+    EXPECT_EQ(span.begin, 3);
+    EXPECT_EQ(span.end, 8);
+    for (int y = 0; y < 10; ++y) {
+        if (span.contains(y))
+            continue;
+        for (int x = 0; x < 6; ++x)
+            EXPECT_EQ(layer.pixel(x, y), 0u) << x << "," << y;
+    }
+
+    // Blits, flips and copies count every row they may change.
+    Layer source(2, 2);
+    source.fillRect(0, 0, 2, 2, 0x00FF00);
+    layer.forgetWrittenRows();
+    layer.blitKeyedFrom(source, 4, 8);
+    EXPECT_EQ(layer.writtenRows().begin, 8);
+    EXPECT_EQ(layer.writtenRows().end, 10);
+    layer.forgetWrittenRows();
+    layer.flipVertical();
+    EXPECT_EQ(layer.writtenRows().begin, 0);
+    EXPECT_EQ(layer.writtenRows().end, 10);
+    Layer copy;
+    copy.copyFrom(layer);
+    EXPECT_EQ(copy.writtenRows().end, 10);
+}
+
 // ---------------------------------------------------------------------------------
 // The canvas.
 
