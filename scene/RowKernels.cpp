@@ -2,8 +2,9 @@
 
 #include <algorithm>
 
-// Wider builds of each kernel where the compiler can dispatch on the processor.
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+// Wider builds of each kernel where the compiler can dispatch on the processor. Sanitizer
+// builds go without: the dispatch resolvers run before the sanitizer runtime is set up.
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__)) && !defined(LUMIVEX_NO_DISPATCH)
 #define LUMIVEX_ROW_KERNEL __attribute__((target_clones("avx512f", "avx2", "default")))
 #else
 #define LUMIVEX_ROW_KERNEL
