@@ -72,6 +72,8 @@ def find_slider_handle(run, row_y):
     xs = [x for x in range(left, right)
           if max(abs(a - b) for a, b in zip(image.pixel(x, probe_y), background)) >= 30]
     check(xs, f"no slider handle found in row {probe_y} of the control window")
+    check(4 <= max(xs) - min(xs) <= 40,
+          f"what looks like the slider handle in row {probe_y} spans x {min(xs)} to {max(xs)}")
     return min(xs), max(xs)
 
 
