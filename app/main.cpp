@@ -26,7 +26,10 @@ int main(int argc, char* argv[])
     int status = 0;
     {
         lumivex::LumivexApp program;
-        QObject::connect(&program, &lumivex::LumivexApp::closeRequested, &application, &QCoreApplication::quit,
+        // exit(), not quit(): quit() first asks every window to close, and ours answer a
+        // close request by emitting closeRequested again, which would never end.
+        QObject::connect(
+            &program, &lumivex::LumivexApp::closeRequested, &application, [] { QCoreApplication::exit(0); },
             Qt::QueuedConnection);
         status = QApplication::exec();
     }
