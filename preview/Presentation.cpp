@@ -72,8 +72,10 @@ __attribute__((target("avx2"))) inline __m256i pairSumsAvx2(const PackedColor* r
 
 // Preview pixels from contiguous pixel pairs with AVX2, eight per step: pair sums of both
 // rows added, then + 2, / 4 and packed back to bytes; the rest goes through the plain
-// loop. With kStream the output goes around the cache (out must be 32-byte aligned).
-template <bool kStream>
+// loop. kLong is for long rows: the frame is then too large to stay in cache between
+// presentations, so the rows are fetched ahead and the output goes around the cache
+// (out must be 32-byte aligned).
+template <bool kLong>
 __attribute__((target("avx2"))) inline void reducePairsAvx2(PackedColor* out, const PackedColor* u,
     const PackedColor* l, int pairs)
 {
@@ -81,13 +83,13 @@ __attribute__((target("avx2"))) inline void reducePairsAvx2(PackedColor* out, co
         0, 4, 1, 5, 2, 6, -128, -128, 8, 12, 9, 13, 10, 14, -128, -128);
     const __m256i ones = _mm256_set1_epi8(1);
     const __m256i two = _mm256_set1_epi16(2);
-    // The frame rarely stays in cache between presentations; asking for the rows 2 KiB
-    // ahead keeps both row streams coming while the arithmetic runs.
+    // Asking for the rows 2 KiB ahead keeps both row streams coming while the arithmetic
+    // runs.
     constexpr int kPrefetchPixels = 512;
     const int prefetchEnd = 2 * pairs - kPrefetchPixels;
     int i = 0;
     for (; i + 8 <= pairs; i += 8) {
-        if (2 * i < prefetchEnd) {
+        if (kLong && 2 * i < prefetchEnd) {
             _mm_prefetch(reinterpret_cast<const char*>(u + 2 * i + kPrefetchPixels), _MM_HINT_T0);
             _mm_prefetch(reinterpret_cast<const char*>(l + 2 * i + kPrefetchPixels), _MM_HINT_T0);
         }
@@ -99,7 +101,7 @@ __attribute__((target("avx2"))) inline void reducePairsAvx2(PackedColor* out, co
         second = _mm256_srli_epi16(_mm256_add_epi16(second, two), 2);
         // packus interleaves the 128-bit halves; the permutation restores pair order.
         const __m256i packed = _mm256_permute4x64_epi64(_mm256_packus_epi16(first, second), 0xD8);
-        if constexpr (kStream)
+        if constexpr (kLong)
             _mm256_stream_si256(reinterpret_cast<__m256i*>(out + i), packed);
         else
             _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), packed);
@@ -108,8 +110,8 @@ __attribute__((target("avx2"))) inline void reducePairsAvx2(PackedColor* out, co
 }
 
 // The same row as reduceRowPortable with AVX2. Long rows are written with streaming
-// stores: a presentation writes megabytes that nothing reads back soon, and going around
-// the cache spares reading each output line first.
+// stores: a presentation then writes megabytes that nothing reads back soon, and going
+// around the cache spares reading each output line first.
 __attribute__((target("avx2"))) void reduceRowAvx2(PackedColor* out, const PackedColor* upper,
     const PackedColor* lower, int count)
 {
@@ -121,8 +123,8 @@ __attribute__((target("avx2"))) void reduceRowAvx2(PackedColor* out, const Packe
     const PackedColor* l = lower + 1;
     const int pairs = count - 1;
 
-    constexpr int kStreamMinPixels = 1024;
-    if (pairs < kStreamMinPixels) {
+    constexpr int kLongRowPixels = 1024;
+    if (pairs < kLongRowPixels) {
         reducePairsAvx2<false>(o, u, l, pairs);
         return;
     }
