@@ -1,6 +1,6 @@
 // Lumivex: glass lettering from one line of text. No command-line arguments.
 
-#include "LumivexApp.h"
+#include "Program.h"
 
 #include <QApplication>
 
@@ -20,19 +20,5 @@ int main(int argc, char* argv[])
     }
 #endif
     QApplication application(argc, argv);
-    // Closing either window ends the program; no window ever closes by itself.
-    QApplication::setQuitOnLastWindowClosed(false);
-
-    int status = 0;
-    {
-        lumivex::LumivexApp program;
-        // exit(), not quit(): quit() first asks every window to close, and ours answer a
-        // close request by emitting closeRequested again, which would never end.
-        QObject::connect(
-            &program, &lumivex::LumivexApp::closeRequested, &application, [] { QCoreApplication::exit(0); },
-            Qt::QueuedConnection);
-        status = QApplication::exec();
-    }
-    (void)status;
-    return 0;
+    return lumivex::runProgram();
 }
