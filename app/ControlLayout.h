@@ -15,7 +15,7 @@ enum class ControlKind { TabControl, Frame, HexField, TextField, Swatch, Button,
 // Pages in the order of the tab row.
 enum class Page { None = -1, Background = 0, Reflection = 1, Text = 2 };
 
-struct ControlSpec {
+struct ControlEntry {
     int number;
     Page page;
     ControlKind kind;
@@ -57,7 +57,7 @@ inline constexpr int kTabControl = 1;
 
 // Controls of the pages, in the order in which they are created: the background page,
 // then the text page, then the reflection page (whose tab is inserted before "Text").
-inline constexpr auto kControls = std::to_array<ControlSpec>({
+inline constexpr auto kControls = std::to_array<ControlEntry>({
     { 2, Page::Background, ControlKind::Frame, 5, 5, 210, 60, " Hintergrund (oben) " },
     { 3, Page::Background, ControlKind::HexField, 15, 30, 60, 20, nullptr },
     { 4, Page::Background, ControlKind::Swatch, 85, 25, 30, 30, nullptr },

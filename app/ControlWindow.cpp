@@ -21,9 +21,9 @@ namespace {
 constexpr int kClientWidth = 800;
 constexpr int kClientHeight = 200;
 
-QString captionOf(const ControlSpec& spec)
+QString captionOf(const ControlEntry& entry)
 {
-    return spec.caption ? QString::fromUtf8(spec.caption) : QString();
+    return entry.caption ? QString::fromUtf8(entry.caption) : QString();
 }
 
 void tag(QObject* object, int number)
@@ -81,9 +81,9 @@ void ControlWindow::build()
         widget->setObjectName(QStringLiteral("page%1").arg(QString::fromUtf8(caption)));
         m_tabs->insertTab(index, widget, QString::fromUtf8(caption));
         m_pages[page] = widget;
-        for (const ControlSpec& spec : kControls)
-            if (spec.page == page)
-                m_controls[spec.number] = createControl(spec, widget);
+        for (const ControlEntry& entry : kControls)
+            if (entry.page == page)
+                m_controls[entry.number] = createControl(entry, widget);
     };
     addPage(Page::Background, 0);
     addPage(Page::Text, 1);
@@ -92,16 +92,16 @@ void ControlWindow::build()
 
     connect(m_tabs, &QTabWidget::currentChanged, this, [this] { emit controlEvent(kTabControl); });
     connect(m_tabs, &QTabWidget::tabBarClicked, this, [this] { emit controlEvent(kTabControl); });
-    for (const ControlSpec& spec : kControls)
-        connectControl(spec, m_controls.at(spec.number));
+    for (const ControlEntry& entry : kControls)
+        connectControl(entry, m_controls.at(entry.number));
 }
 
-QWidget* ControlWindow::createControl(const ControlSpec& spec, QWidget* page)
+QWidget* ControlWindow::createControl(const ControlEntry& entry, QWidget* page)
 {
     QWidget* widget = nullptr;
-    switch (spec.kind) {
+    switch (entry.kind) {
     case ControlKind::Frame:
-        widget = new QGroupBox(captionOf(spec), page);
+        widget = new QGroupBox(captionOf(entry), page);
         break;
     case ControlKind::HexField: {
         auto* field = new QLineEdit(page);
@@ -115,7 +115,7 @@ QWidget* ControlWindow::createControl(const ControlSpec& spec, QWidget* page)
         field->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         // The scene text goes into settings files; the background-image field has no use
         // beyond its events and takes any text.
-        if (spec.number == 33)
+        if (entry.number == 33)
             field->setValidator(new SettingsTextValidator(field));
         widget = field;
         break;
@@ -124,20 +124,20 @@ QWidget* ControlWindow::createControl(const ControlSpec& spec, QWidget* page)
         widget = new SwatchLabel(page);
         break;
     case ControlKind::Button:
-        widget = new QPushButton(captionOf(spec), page);
+        widget = new QPushButton(captionOf(entry), page);
         break;
     case ControlKind::Label: {
-        auto* label = new QLabel(captionOf(spec), page);
+        auto* label = new QLabel(captionOf(entry), page);
         label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         widget = label;
         break;
     }
     case ControlKind::Slider: {
         auto* slider = new QSlider(Qt::Horizontal, page);
-        slider->setRange(spec.minimum, spec.maximum);
+        slider->setRange(entry.minimum, entry.maximum);
         slider->setSingleStep(1);
         // A page step of a fifth of the range, as a trackbar has by default.
-        slider->setPageStep((spec.maximum - spec.minimum) / 5);
+        slider->setPageStep((entry.maximum - entry.minimum) / 5);
         slider->setValue(0);
         widget = slider;
         break;
@@ -146,16 +146,16 @@ QWidget* ControlWindow::createControl(const ControlSpec& spec, QWidget* page)
         Q_ASSERT_X(false, "ControlWindow::createControl", "the tab control is not a page's control");
         return nullptr;
     }
-    tag(widget, spec.number);
-    widget->setGeometry(spec.x, spec.y, spec.w, spec.h);
+    tag(widget, entry.number);
+    widget->setGeometry(entry.x, entry.y, entry.w, entry.h);
     return widget;
 }
 
-void ControlWindow::connectControl(const ControlSpec& spec, QWidget* widget)
+void ControlWindow::connectControl(const ControlEntry& entry, QWidget* widget)
 {
-    const int number = spec.number;
+    const int number = entry.number;
     const auto report = [this, number] { emit controlEvent(number); };
-    switch (spec.kind) {
+    switch (entry.kind) {
     case ControlKind::HexField:
     case ControlKind::TextField: {
         auto* field = static_cast<QLineEdit*>(widget);

@@ -50,8 +50,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    QWidget* createControl(const ControlSpec& spec, QWidget* page);
-    void connectControl(const ControlSpec& spec, QWidget* widget);
+    QWidget* createControl(const ControlEntry& entry, QWidget* page);
+    void connectControl(const ControlEntry& entry, QWidget* widget);
 
     QTabWidget* m_tabs = nullptr;
     std::map<int, QWidget*> m_controls;
