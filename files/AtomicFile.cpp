@@ -139,6 +139,10 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes, std::s
         // Renaming over a device or a pipe would replace it with a plain file.
         if (!S_ISREG(info.st_mode))
             return fail(error, "Das Ziel ist keine gewöhnliche Datei.");
+        // The rename needs only the folder's permission; a file that may not be written
+        // to stays as it is, just as opening it for writing would fail.
+        if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
+            return fail(error, describeFileError(errno, FileAction::Write));
         mode = info.st_mode & 07777;
         keepMode = true;
     }

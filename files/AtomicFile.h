@@ -6,6 +6,7 @@
 // target. Every step is checked; on any failure the temporary file is removed again and
 // an existing target keeps its old content. A target that is a symbolic link is written
 // through to the file the link names, and an existing file keeps its permission bits.
+// An existing file this process may not write to is refused, not replaced.
 //
 // readSmallFile reads a regular file with a bound: it never takes more than the limit
 // plus one byte, whatever the file's size claims, and refuses folders, pipes and devices

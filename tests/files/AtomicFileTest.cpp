@@ -9,6 +9,7 @@
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace lumivex {
@@ -207,6 +208,47 @@ TEST(AtomicFile, ReadOnlyFolder)
     EXPECT_EQ(error, "Keine Berechtigung.");
     EXPECT_EQ(test::readBytes(path), "alt");
     EXPECT_EQ(folder.entries("nurlesen"), std::vector<std::string>{"Szene.lvx"});
+}
+
+// A file without write permission is not replaced by the rename, which needs only the
+// folder's permission. Privileges that ignore file permissions are given up in a child
+// process first, so the check runs under root as well.
+TEST(AtomicFile, WriteProtectedFileIsKeptNotReplaced)
+{
+    TempFolder folder;
+    const std::string path = folder.path("Szene.lvx");
+    test::writeBytes(path, "alter Inhalt");
+    ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+    ASSERT_EQ(::chmod(folder.root().c_str(), 0777), 0); // the folder itself stays writable
+
+    // 0: refused with the right reason, 1: written, 2: refused with another reason.
+    const auto attempt = [&path] {
+        std::string error;
+        if (saveSettings(path, SceneParams{}, &error))
+            return 1;
+        return error == "Keine Berechtigung." ? 0 : 2;
+    };
+    int outcome = -1;
+    if (::geteuid() != 0) {
+        outcome = attempt();
+    } else {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            constexpr uid_t kNobody = 65534;
+            if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)
+                ::_exit(3);
+            ::_exit(attempt());
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status));
+        outcome = WEXITSTATUS(status);
+        ASSERT_NE(outcome, 3) << "could not give up root";
+    }
+    EXPECT_EQ(outcome, 0);
+    EXPECT_EQ(test::readBytes(path), "alter Inhalt");
+    EXPECT_EQ(folder.entries(), std::vector<std::string>{"Szene.lvx"});
 }
 
 // A real write the kernel refuses: the process's file size limit stops the temporary
