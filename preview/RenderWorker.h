@@ -15,8 +15,10 @@
 // (user-interface) thread. The callbacks run on the worker thread; the receiver must hand
 // them over to its own thread (they carry values, never references into the worker) and
 // must not wait for that thread, which may be joining the worker in the destructor.
-// The destructor lets a running render finish, drops any pending request and joins; no
-// callback is made once the destructor has begun.
+// The destructor lets a running render finish, drops any pending request and joins. A
+// render that ends after the destructor has begun reports nothing, but a callback the
+// worker was already about to make may still run while the destructor waits; none runs
+// once it has returned.
 //
 // A record whose width or height is below 1, or too large for the frame's layers, gives
 // "no frame": the finished frame becomes nullptr and the preview shows black.
