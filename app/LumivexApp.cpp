@@ -25,6 +25,7 @@
 #include <QSlider>
 
 #include <algorithm>
+#include <limits>
 
 namespace lumivex {
 
@@ -279,7 +280,13 @@ void LumivexApp::refreshControls()
         slider->setValue(position); // outside the range it shows the nearest end
     };
     const auto setText = [this](int number, const std::string& text) {
-        m_control->editField(number)->setText(QString::fromStdString(text));
+        QLineEdit* field = m_control->editField(number);
+        const QString shown = QString::fromStdString(text);
+        // The field's limit is for typing. A longer text from a settings file is shown
+        // whole; cut, the field's next event would store the cut text in the record.
+        if (shown.size() > field->maxLength())
+            field->setMaxLength(static_cast<int>(std::min<qsizetype>(shown.size(), std::numeric_limits<int>::max())));
+        field->setText(shown);
     };
 
     // A settings file may bring sides the window cannot have; it keeps a size it can have

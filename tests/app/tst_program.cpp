@@ -62,6 +62,7 @@ private slots:
     void swatchesAreBlackUntilTheFirstRenderPaintsThem();
     void defaultsFillTheControls();
     void refreshControlsShowsTheRecord();
+    void refreshControlsShowsALongTextWhole();
     void refreshControlsSizesThePreview_data();
     void refreshControlsSizesThePreview();
     void hexFieldsSetTheirColour_data();
@@ -196,6 +197,26 @@ void ProgramTest::refreshControlsShowsTheRecord()
     QCOMPARE(params.textElevation, 3.0f);
     QVERIFY(std::isnan(params.brightnessDown));
     QCOMPARE(params.reflectionFadeStep, 0.0f);
+}
+
+void ProgramTest::refreshControlsShowsALongTextWhole()
+{
+    // A settings file may bring a text longer than a field lets the user type. The field
+    // shows all of it, so that its next event stores it back whole.
+    QLineEdit* field = control()->editField(33);
+    const std::string longText = std::string(40000, 'W') + "Ende";
+    m_app->params().text = longText;
+    m_app->refreshControls();
+    QCOMPARE(field->text().size(), qsizetype(longText.size()));
+
+    control()->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(control()));
+    control()->tabControl()->setCurrentIndex(2);
+    field->setFocus();
+    QVERIFY(field->hasFocus());
+    control()->control(34)->setFocus();
+    QCOMPARE(m_app->params().text.size(), longText.size());
+    QCOMPARE(m_app->params().text, longText);
 }
 
 void ProgramTest::refreshControlsSizesThePreview_data()
