@@ -4,9 +4,11 @@
 # while a slider is dragged. Needs Xvfb, xdotool and python3 (standard library only).
 #
 #   scripts/measure-ui.sh [build-dir] [--starts N] [--drag-seconds S] [--verbose]
+#
+# build-dir defaults to build/ of this checkout, wherever the script is started from.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=build
+build=$root/build
 if [[ $# -gt 0 && $1 != --* ]]; then
     build=$1
     shift
