@@ -11,6 +11,8 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <new>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
@@ -282,6 +284,49 @@ TEST(RenderWorkerCallbacks, SwatchesAndFramesAreReportedForEveryRender)
         0x000002, 0xF0F0F0, 0x707070, 0x000003 };
     EXPECT_EQ(swatchColors, expectedSwatches);
     EXPECT_EQ(sequences, (std::vector<std::uint64_t>{ 1, 2, 3 }));
+}
+
+TEST(RenderWorkerFailures, AFailingRenderOrReceiverCostsOnlyItsOwnPart)
+{
+    // The renderer runs out of memory for one record; the swatch receiver always fails,
+    // the frame receiver on its first call. The worker keeps serving requests, a failed
+    // render leaves no frame (not the one before it), and the next render is whole again.
+    constexpr PackedColor kFailing = 0xBAD;
+    std::atomic<int> swatchCalls{ 0 };
+    std::atomic<int> frameCalls{ 0 };
+    RenderWorker::Callbacks callbacks;
+    callbacks.swatchesPainted = [&](const SwatchImages&) {
+        ++swatchCalls;
+        throw std::runtime_error("receiver gone");
+    };
+    callbacks.frameFinished = [&](std::uint64_t) {
+        if (++frameCalls == 1)
+            throw std::runtime_error("receiver busy");
+    };
+    auto renderer = [](Canvas& canvas, const SceneParams& params) {
+        if (params.textColor == kFailing)
+            throw std::bad_alloc();
+        canvas.createLayer(FrameLayer, 2 * params.width, 2 * params.height);
+        canvas.layer(FrameLayer).fillRect(0, 0, 2 * params.width, 2 * params.height, params.textColor);
+    };
+    {
+        RenderWorker worker(96, callbacks, renderer);
+        const PackedColor colours[] = { 0x000011, kFailing, 0x000022 };
+        for (const PackedColor colour : colours) {
+            SCOPED_TRACE(colour);
+            const SceneParams p = smallParams(colour);
+            worker.requestRender(p);
+            worker.waitUntilIdle();
+            EXPECT_FALSE(worker.isRenderRunning());
+            if (colour == kFailing)
+                worker.withFinishedFrame([](const Layer* frame, const SceneParams&) { EXPECT_EQ(frame, nullptr); });
+            else
+                EXPECT_TRUE(frameIsFilled(worker, colour, p));
+        }
+        EXPECT_EQ(worker.finishedFrameCount(), 3u);
+    }
+    EXPECT_EQ(swatchCalls.load(), 3);
+    EXPECT_EQ(frameCalls.load(), 3);
 }
 
 TEST(RefreshSwatches, PaintsTheThreeColoursExactlyWithoutTheTopByte)
