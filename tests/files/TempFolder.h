@@ -8,9 +8,14 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
+
+#include <grp.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace lumivex::test {
 
@@ -72,6 +77,33 @@ inline bool exists(const std::string& path)
 {
     std::error_code ignored;
     return std::filesystem::exists(std::filesystem::symlink_status(path, ignored));
+}
+
+// Exit code of withoutPrivileges when the privileges could not be given up.
+constexpr int kNoUnprivilegedRun = 99;
+
+// Runs `check` under file permissions as an ordinary user meets them: directly when this
+// process is no superuser, otherwise in a child process that has become the user and
+// group "nobody" (65534) first, so that permission tests run under root too. Returns
+// what `check` returns (0 to 98), or kNoUnprivilegedRun. The folders `check` works in
+// must be reachable for that user.
+inline int withoutPrivileges(const std::function<int()>& check)
+{
+    if (::geteuid() != 0)
+        return check();
+    const pid_t child = ::fork();
+    if (child < 0)
+        return kNoUnprivilegedRun;
+    if (child == 0) {
+        constexpr uid_t kNobody = 65534;
+        if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)
+            ::_exit(kNoUnprivilegedRun);
+        ::_exit(check());
+    }
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0) {
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : kNoUnprivilegedRun;
 }
 
 } // namespace lumivex::test
