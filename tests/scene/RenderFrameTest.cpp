@@ -413,6 +413,16 @@ INSTANTIATE_TEST_SUITE_P(Scenes, ComposedFrameTest,
     testing::Values(SceneCase { "defaults", [](SceneParams&) {}, 30, 120 },
         SceneCase { "highText", [](SceneParams& p) { p.textElevation = 1.4f; }, 30, 90 },
         SceneCase { "wideText", [](SceneParams& p) { p.text = "Lumivex Lumivex Lumivex"; }, 40, 100 },
+        // The cell starts above the layer: the text reaches stencil row 0, and its mirror,
+        // little faded, the frame's last row.
+        SceneCase { "cutAtTheTop",
+            [](SceneParams& p) {
+                p.textElevation = 2.0f;
+                p.reflectionFadeStep = 0.001f;
+            },
+            30, 120 },
+        // The stencil's text colour is black, the key colour of the rim and gradient.
+        SceneCase { "blackStencilText", [](SceneParams& p) { p.backgroundBottom = 0x000001; }, 30, 120 },
         SceneCase { "blackBottom", [](SceneParams& p) { p.backgroundBottom = 0; }, 30, 120 },
         SceneCase { "bandEqualsBottom",
             [](SceneParams& p) {
