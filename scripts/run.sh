@@ -4,8 +4,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" ]]; then
-    echo "Lumivex needs a graphical desktop, and none was found (DISPLAY and WAYLAND_DISPLAY are unset)." >&2
-    echo "Without a display, render images with: $build/bin/lumivex-render --output bild.bmp (see --help)." >&2
+    echo "Lumivex braucht eine grafische Oberfläche, es wurde aber keine gefunden (DISPLAY und WAYLAND_DISPLAY sind nicht gesetzt)." >&2
+    echo "Ohne Bildschirm rendert lumivex-render Bilder: $build/bin/lumivex-render --output bild.bmp (mehr mit --help)." >&2
     exit 1
 fi
 exec "$build/bin/lumivex"
