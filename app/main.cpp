@@ -3,6 +3,9 @@
 #include "Program.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 #include <cstdio>
 #include <cstdlib>
@@ -50,5 +53,11 @@ int main(int argc, char* argv[])
     g_toolkitMessages = qInstallMessageHandler(startupMessages);
     QApplication application(argc, argv);
     qInstallMessageHandler(g_toolkitMessages);
+    // The user interface is German, the toolkit's own dialogs (file, colour and font
+    // choosers, message boxes) included, whatever the desktop's language.
+    QTranslator toolkitTexts;
+    if (toolkitTexts.load(QLocale(QLocale::German, QLocale::Germany), QStringLiteral("qtbase"), QStringLiteral("_"),
+            QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&toolkitTexts);
     return lumivex::runProgram();
 }
