@@ -1,6 +1,7 @@
 // The text rasteriser: face choice through fontconfig, glyphs through FreeType.
 
 #include "FreeTypeFont.h"
+#include "Utf8.h"
 
 #include "Layer.h"
 
@@ -21,59 +22,6 @@
 namespace lumivex {
 
 namespace {
-
-// ---------------------------------------------------------------- UTF-8
-
-constexpr char32_t kReplacement = 0xFFFD;
-
-// Decodes the code point at text[pos] and moves pos past it. A byte that does not start
-// a well-formed sequence is consumed alone and gives U+FFFD.
-char32_t decodeNext(std::string_view text, std::size_t& pos)
-{
-    const auto byteAt = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char b0 = byteAt(pos);
-    if (b0 < 0x80) {
-        ++pos;
-        return b0;
-    }
-    int length = 0;
-    char32_t cp = 0;
-    char32_t minimum = 0;
-    if (b0 >= 0xC2 && b0 <= 0xDF) {
-        length = 2;
-        cp = b0 & 0x1Fu;
-        minimum = 0x80;
-    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-        length = 3;
-        cp = b0 & 0x0Fu;
-        minimum = 0x800;
-    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-        length = 4;
-        cp = b0 & 0x07u;
-        minimum = 0x10000;
-    } else {
-        ++pos; // continuation byte, C0/C1 (always overlong) or F5..FF
-        return kReplacement;
-    }
-    if (text.size() - pos < static_cast<std::size_t>(length)) {
-        ++pos;
-        return kReplacement;
-    }
-    for (int i = 1; i < length; ++i) {
-        const unsigned char b = byteAt(pos + static_cast<std::size_t>(i));
-        if ((b & 0xC0u) != 0x80u) {
-            ++pos;
-            return kReplacement;
-        }
-        cp = (cp << 6) | (b & 0x3Fu);
-    }
-    if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-        ++pos;
-        return kReplacement;
-    }
-    pos += static_cast<std::size_t>(length);
-    return cp;
-}
 
 // ---------------------------------------------------------------- RAII handles
 
@@ -316,15 +264,6 @@ int roundScaled(long fontUnits, int em, int unitsPerEm)
 }
 
 } // namespace
-
-std::u32string decodeUtf8(std::string_view text)
-{
-    std::u32string out;
-    out.reserve(text.size());
-    for (std::size_t pos = 0; pos < text.size();)
-        out.push_back(decodeNext(text, pos));
-    return out;
-}
 
 std::int64_t fontEmHeight(std::int32_t fontSize, int dpiY)
 {
@@ -664,7 +603,7 @@ TextSize FreeTypeFont::measureText(std::string_view text) const
         return {};
     std::int64_t width = 0;
     for (std::size_t pos = 0; pos < text.size();)
-        width += advanceOf(decodeNext(text, pos));
+        width += advanceOf(nextCodePoint(text, pos));
     return { static_cast<int>(std::min<std::int64_t>(width, INT_MAX)), m_ascent + m_descent };
 }
 
@@ -716,7 +655,7 @@ void FreeTypeFont::paintText(Layer& layer, int x, int y, std::string_view text, 
     std::int64_t groupPen = pen;
     impl.startGroup();
     for (std::size_t pos = 0; pos < text.size();) {
-        const FT_UInt index = impl.glyphIndex(decodeNext(text, pos));
+        const FT_UInt index = impl.glyphIndex(nextCodePoint(text, pos));
         const GlyphInfo& g = impl.info(index);
         if (pen != groupPen) {
             groupPen = pen;

@@ -81,9 +81,4 @@ private:
     int m_descent = 0;
 };
 
-// Decodes UTF-8; every byte that does not start a well-formed sequence (stray
-// continuation bytes, overlong forms, surrogates, values above U+10FFFF, truncated
-// sequences) yields one U+FFFD. Exposed for tests.
-std::u32string decodeUtf8(std::string_view text);
-
 } // namespace lumivex

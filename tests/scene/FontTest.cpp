@@ -2,6 +2,7 @@
 
 #include "scene/FreeTypeFont.h"
 #include "scene/Layer.h"
+#include "scene/Utf8.h"
 
 #include <fontconfig/fontconfig.h>
 #include <gtest/gtest.h>
@@ -23,21 +24,7 @@ constexpr PackedColor kInk = 0x00123456;
 std::string encodeUtf8(char32_t cp)
 {
     std::string out;
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
+    appendUtf8(out, cp);
     return out;
 }
 
