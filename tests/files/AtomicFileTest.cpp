@@ -16,6 +16,29 @@ namespace {
 
 using test::TempFolder;
 
+enum class SaveOutcome { RefusedForPermission, Written, RefusedOtherwise, NotRun };
+
+// Saves a default record as an ordinary user (in a child process when run as root).
+SaveOutcome saveAsOrdinaryUser(const std::string& path)
+{
+    const int outcome = test::withoutPrivileges([&] {
+        std::string error;
+        if (saveSettings(path, SceneParams{}, &error))
+            return 1;
+        return error == "Keine Berechtigung." ? 0 : 2;
+    });
+    switch (outcome) {
+    case 0:
+        return SaveOutcome::RefusedForPermission;
+    case 1:
+        return SaveOutcome::Written;
+    case test::kNoUnprivilegedRun:
+        return SaveOutcome::NotRun;
+    default:
+        return SaveOutcome::RefusedOtherwise;
+    }
+}
+
 // The real calls, except that writes take at most `chunk` bytes and the call chosen by
 // `failing` fails once with `errorNumber` (writes counted from 1).
 class FaultyFileSystem : public FileSystem {
@@ -201,16 +224,10 @@ TEST(AtomicFile, ReadOnlyFolder)
     test::writeBytes(path, "alt");
     ASSERT_EQ(::chmod(path.c_str(), 0666), 0); // the file itself may be written
     ASSERT_EQ(::chmod(folder.path("nurlesen").c_str(), 0555), 0);
-    // 0: refused with the right reason, 1: written, 2: refused with another reason.
-    const int outcome = test::withoutPrivileges([&] {
-        std::string error;
-        if (saveSettings(path, SceneParams{}, &error))
-            return 1;
-        return error == "Keine Berechtigung." ? 0 : 2;
-    });
-    if (outcome == test::kNoUnprivilegedRun)
+    const SaveOutcome outcome = saveAsOrdinaryUser(path);
+    if (outcome == SaveOutcome::NotRun)
         GTEST_SKIP() << "root here cannot become an ordinary user";
-    EXPECT_EQ(outcome, 0);
+    EXPECT_EQ(outcome, SaveOutcome::RefusedForPermission);
     EXPECT_EQ(test::readBytes(path), "alt");
     EXPECT_EQ(folder.entries("nurlesen"), std::vector<std::string>{"Szene.lvx"});
 }
@@ -225,16 +242,10 @@ TEST(AtomicFile, WriteProtectedFileIsKeptNotReplaced)
     ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
     ASSERT_EQ(::chmod(folder.root().c_str(), 0777), 0); // the folder itself stays writable
 
-    // 0: refused with the right reason, 1: written, 2: refused with another reason.
-    const int outcome = test::withoutPrivileges([&] {
-        std::string error;
-        if (saveSettings(path, SceneParams{}, &error))
-            return 1;
-        return error == "Keine Berechtigung." ? 0 : 2;
-    });
-    if (outcome == test::kNoUnprivilegedRun)
+    const SaveOutcome outcome = saveAsOrdinaryUser(path);
+    if (outcome == SaveOutcome::NotRun)
         GTEST_SKIP() << "root here cannot become an ordinary user";
-    EXPECT_EQ(outcome, 0);
+    EXPECT_EQ(outcome, SaveOutcome::RefusedForPermission);
     EXPECT_EQ(test::readBytes(path), "alter Inhalt");
     EXPECT_EQ(folder.entries(), std::vector<std::string>{"Szene.lvx"});
 }
